@@ -1,0 +1,48 @@
+#include "command.h"
+
+#include "shared/modVNQRN.h"
+
+#include <QFileInfo>
+
+using namespace modVNQRN;
+
+namespace
+{
+
+QString describeFile(const QString &path)
+{
+    const QFileInfo info(resolveProfilePath(path));
+    if (!info.exists())
+        return info.filePath() + u" (missing)";
+    return info.filePath() + (info.isFile() ? u" (found)" : u" (not a file)");
+}
+
+} // namespace
+
+int runEnvCommand(const QStringList &args)
+{
+    QString program = QStringLiteral("VN-Orvak");
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--program" && i + 1 < args.size()) {
+            program = args[++i];
+        } else {
+            printError(u"env: unknown argument " + args[i]);
+            return 2;
+        }
+    }
+    try {
+        InitEnvironment(program.left(2));
+    } catch (const Error &e) {
+        printError(u"env: " + e.description());
+        return 1;
+    }
+    printLine(u"Program=" + program);
+    printLine(u"LocalIni=" + gsLocalIni);
+    printLine(u"AppPath=" + gsAppPath);
+    printLine(u"LocalPath=" + gsLocalPath);
+    printLine(u"DataPath=" + gsDataPath);
+    printLine(u"SettingsFile=" + describeFile(gsLocalIni));
+    printLine(u"ProfileFile=" + describeFile(gsLocalPath + u"VntProfile.ini"));
+    printLine(u"MessagesFolder=" + gsDataPath + u"messages/");
+    return 0;
+}

@@ -1,0 +1,40 @@
+// vnmsg: an administrator's view of a VN-Orvak installation from the shell.
+
+#include "command.h"
+
+#include <QCoreApplication>
+
+#include <map>
+
+namespace
+{
+
+const char kUsage[] = "usage: vnmsg COMMAND [ARGS]\n"
+                      "\n"
+                      "commands:\n"
+                      "  env [--program NAME]   show the installation this workstation finds:\n"
+                      "                         the settings file, the four folders and the\n"
+                      "                         shared messages folder (NAME's first two\n"
+                      "                         characters are the application prefix)\n"
+                      "  help                   show this text\n";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const std::map<QString, VnmsgCommand> commands = {
+        {QStringLiteral("env"), runEnvCommand},
+    };
+    if (args.isEmpty() || args[0] == u"help" || args[0] == u"--help" || args[0] == u"-h") {
+        std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
+    }
+    const auto it = commands.find(args[0]);
+    if (it == commands.end()) {
+        printError(u"unknown command " + args[0] + u" (try vnmsg help)");
+        return 2;
+    }
+    return it->second(args.mid(1));
+}
