@@ -206,6 +206,8 @@ void SimulatedVoiceBoard::linePlayFile(const QString &path, qint32, const QStrin
     // Keys pressed before the play do not stop it.
     m_digits.clear();
     m_stopTones = stopTones;
+    m_playSkip = skip;
+    m_playLength = length;
     const Outcome out =
         runOperation(SimOp::PlayFile, kChannelPlaying, std::max(0.0, length - skip));
     m_stopTones.clear();
@@ -214,6 +216,14 @@ void SimulatedVoiceBoard::linePlayFile(const QString &path, qint32, const QStrin
     m_plays.append({path, static_cast<qint32>(skip), end, out.ending});
     if (out.ending == SimEnding::HangUp)
         throw voiceBocxError(vbErrFarEndGone);
+}
+
+qint32 SimulatedVoiceBoard::lineElapsedSeconds() const
+{
+    // Read during a stop, before the blocked play has returned, it is already final.
+    if (m_current && m_currentOp == SimOp::PlayFile)
+        return wholeSeconds(std::min(m_playLength, m_playSkip + m_current->position()));
+    return m_elapsed;
 }
 
 void SimulatedVoiceBoard::lineStopVoice()

@@ -95,7 +95,7 @@ protected:
     void linePlayFile(const QString &path, qint32 format, const QString &stopTones,
                       qint32 skipSeconds) override;
     void lineStopVoice() override;
-    qint32 lineElapsedSeconds() const override { return m_elapsed; }
+    qint32 lineElapsedSeconds() const override;
 
 private:
     struct Scripted {
@@ -123,6 +123,8 @@ private:
     qint32 m_dialStatus = kCallAnswered;
     double m_speechSeconds = 3.0;
     qint32 m_elapsed = 0;
+    double m_playSkip = 0;
+    double m_playLength = 0;
     int m_hangUpCount = 0;
 
     SimulatedOperation *m_current = nullptr;

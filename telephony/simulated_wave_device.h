@@ -31,7 +31,7 @@ public:
     qint32 channel() const override { return 1; }
     void play(const QString &path, qint32 format, qint32 skipSeconds) override;
     void stop() override;
-    qint32 elapsedSeconds() const override { return m_elapsed; }
+    qint32 elapsedSeconds() const override;
     bool playing() const override { return m_current != nullptr; }
 
     void setTimeScale(double scale) { m_scale = scale; }
@@ -42,6 +42,8 @@ public:
 private:
     double m_scale;
     qint32 m_elapsed = 0;
+    double m_playSkip = 0;
+    double m_playLength = 0;
     SimulatedOperation *m_current = nullptr;
     std::vector<std::pair<double, std::function<void()>>> m_pending;
     QList<SimPlay> m_plays;

@@ -65,7 +65,8 @@ Registry &registry()
 
 void logFallback(const QString &what, const QString &name, const QString &why)
 {
-    modVNQRN::WriteLog(what + u" \"" + name + u"\" could not start (" + why + u"); using \"none\"");
+    // Short enough to stay on one line of the error log.
+    modVNQRN::WriteLog(what + u" \"" + name + u"\": " + why + u"; using none");
 }
 
 QString failureText()
@@ -83,14 +84,14 @@ std::unique_ptr<WaveDevice> createWave(const VoiceBoardConfig &config)
 {
     const auto it = registry().waves.constFind(config.waveDevice);
     if (it == registry().waves.cend()) {
-        logFallback(QStringLiteral("Wave device"), config.waveDevice,
+        logFallback(QStringLiteral("VoiceBoard WaveDevice"), config.waveDevice,
                     QStringLiteral("unknown name"));
         return nullptr;
     }
     try {
         return (*it)(config);
     } catch (...) {
-        logFallback(QStringLiteral("Wave device"), config.waveDevice, failureText());
+        logFallback(QStringLiteral("VoiceBoard WaveDevice"), config.waveDevice, failureText());
         return nullptr;
     }
 }
@@ -140,16 +141,16 @@ std::unique_ptr<VoiceBocx> createVoiceBoard(const QString &iniFile)
 
     const auto it = registry().boards.constFind(config.driver);
     if (it == registry().boards.cend()) {
-        logFallback(QStringLiteral("Voice board driver"), config.driver,
+        logFallback(QStringLiteral("VoiceBoard Driver"), config.driver,
                     QStringLiteral("unknown name"));
     } else {
         try {
             if (auto board = (*it)(config, createWave(config)))
                 return board;
-            logFallback(QStringLiteral("Voice board driver"), config.driver,
+            logFallback(QStringLiteral("VoiceBoard Driver"), config.driver,
                         QStringLiteral("no board"));
         } catch (...) {
-            logFallback(QStringLiteral("Voice board driver"), config.driver, failureText());
+            logFallback(QStringLiteral("VoiceBoard Driver"), config.driver, failureText());
         }
     }
     return std::make_unique<NullVoiceBoard>(createWave(config));
