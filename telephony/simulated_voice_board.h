@@ -20,7 +20,7 @@ enum class SimOp { Any, Dial, PlayFile, PlayPrompt, RecordFile, CollectDigits, G
 /// play or feed CollectDigits, and the telephone can hang up at any moment.
 /// Tests and the demo script the telephone and read back what happened.
 /// The last board created is reachable through last() while it lives.
-class SimulatedVoiceBoard final : public RoutedVoiceBoard
+class SimulatedVoiceBoard : public RoutedVoiceBoard
 {
 public:
     struct Settings {

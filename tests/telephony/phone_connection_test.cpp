@@ -2,6 +2,7 @@
 
 #include "shared/environment.h"
 #include "shared/profile.h"
+#include "telephony/voice_board_registry.h"
 
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
@@ -182,4 +183,49 @@ TEST_F(PhoneConnectionTest, SoundCardRouteNeedsNoIdleWaitAndNoCall)
     const QStringList log = portLogTexts();
     EXPECT_EQ(log.mid(2),
               (QStringList{u"AutoRouteMedia=false"_s, u"TrunkChannel=-1"_s, u"MediaChannel=1"_s}));
+}
+
+namespace
+{
+
+// A board whose hang-up keeps failing once the far end is gone.
+class StuckHangUpBoard final : public SimulatedVoiceBoard
+{
+public:
+    using SimulatedVoiceBoard::SimulatedVoiceBoard;
+    void HangUp() override
+    {
+        ++attempts;
+        if (CallStatus() == kFarEndGone)
+            throw voiceBocxError(vbErrOperationFailed);
+        SimulatedVoiceBoard::HangUp();
+    }
+    int attempts = 0;
+};
+
+} // namespace
+
+TEST_F(PhoneConnectionTest, AHangUpThatKeepsFailingEndsAfterOneRetry)
+{
+    StuckHangUpBoard *stuck = nullptr;
+    setVoiceBoardFactory([&](const VoiceBoardConfig &config, std::unique_ptr<WaveDevice> wave) {
+        SimulatedVoiceBoard::Settings settings;
+        settings.timeScale = config.timeScale;
+        auto b = std::make_unique<StuckHangUpBoard>(settings, std::move(wave));
+        stuck = b.get();
+        return b;
+    });
+    connected();
+    setVoiceBoardFactory({});
+    ASSERT_NE(stuck, nullptr);
+    stuck->hangUpDuring(SimOp::PlayFile, 1);
+    helper().PlayWithVoiceBoard(voiceFile(QStringLiteral("TEMP.vox"), 5));
+
+    EXPECT_EQ(stuck->attempts, 2);
+    EXPECT_EQ(hangups->count(), 1);
+    EXPECT_TRUE(msgPortUsage().isEmpty());
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+    // The route is closed: the next play does nothing.
+    helper().PlayWithVoiceBoard(voiceFile(QStringLiteral("TEMP.vox"), 5));
+    EXPECT_EQ(stuck->plays().size(), 1);
 }
