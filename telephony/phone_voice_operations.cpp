@@ -1,0 +1,197 @@
+// Playback, beeps, stop and pause, recording, and digits.
+
+#include "clsPhoneHelp.h"
+
+#include "shared/error.h"
+#include "shared/error_log.h"
+#include "shared/prompter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace modVNQRN;
+using namespace VoiceBocxLib;
+
+namespace
+{
+
+constexpr qint32 kToneFrequency = 800;
+constexpr qint32 kToneLevel = -20;
+constexpr qint32 kRecordFormat = 3;
+
+void removeIfPresent(const QString &path)
+{
+    if (QFileInfo(path).isFile() && !QFile::remove(path))
+        throw Error(errPermissionDenied);
+}
+
+// Copies over an existing target, as the product's file copies always do.
+void copyVoiceFile(const QString &from, const QString &to)
+{
+    if (from.isEmpty() || !QFileInfo(from).isFile())
+        throw Error(errFileNotFound);
+    if (to.isEmpty())
+        throw Error(errBadFileName);
+    removeIfPresent(to);
+    if (!QFile::copy(from, to))
+        throw Error(errPathFileAccess);
+}
+
+} // namespace
+
+void clsPhoneHelp::copyForFreshStart(const QString &destFile, const QString &sourceFile)
+{
+    removeIfPresent(destFile);
+    copyVoiceFile(sourceFile, destFile);
+}
+
+void clsPhoneHelp::PlayWithVoiceBoard(const QString &destFile, const QString &sourceFile,
+                                      const QString &stoptones, qint32 skipsecs, qint32 fileFormat)
+{
+    if (!mblnConnected)
+        return;
+    try {
+        mblnDisconnectOnHangup = false;
+        if (skipsecs == 0 && !sourceFile.isEmpty())
+            copyForFreshStart(destFile, sourceFile);
+        PlayTone(destFile.left(1).toUpper() == u"N" ? 2 : 1);
+        // A hang-up during the beeps has closed the route: nothing to play into.
+        if (mblnConnected) {
+            mblnDisconnectOnHangup = false;
+            WritePortLog(u"PlayingFile=" + destFile);
+            mVoiceCtl->PlayFile(destFile, fileFormat, stoptones, skipsecs);
+            mblnDisconnectOnHangup = true;
+        }
+    } catch (...) {
+        failedWithHangupCheck(currentError());
+    }
+}
+
+void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sourceFile,
+                                     qint32 &skipsecs, qint32 fileFormat)
+{
+    if (!mblnConnected)
+        return;
+    try {
+        if (skipsecs == 0 && !sourceFile.isEmpty())
+            copyForFreshStart(destFile, sourceFile);
+        if (skipsecs > 0)
+            skipsecs = 0;
+        WritePortLog(u"Playing file=" + destFile);
+        mVoiceCtl->PlayFile(destFile, fileFormat, QString(), skipsecs);
+    } catch (...) {
+        ReportError(currentError(), QStringLiteral("VN-PHoneHelp"));
+    }
+}
+
+void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sourceFile)
+{
+    qint32 skipsecs = 0;
+    PlayWithSoundCard(destFile, sourceFile, skipsecs);
+}
+
+void clsPhoneHelp::PlayTone(qint32 numbeeps)
+{
+    if (!mblnConnected)
+        return;
+    try {
+        mblnDisconnectOnHangup = false;
+        if (numbeeps == 1) {
+            mVoiceCtl->GenerateTone(kToneFrequency, kToneLevel, 2);
+        } else {
+            for (qint32 i = 0; i < numbeeps; ++i) {
+                mVoiceCtl->GenerateTone(kToneFrequency, kToneLevel, 1);
+                QCoreApplication::processEvents();
+            }
+        }
+        mblnDisconnectOnHangup = true;
+    } catch (...) {
+        failedWithHangupCheck(currentError());
+    }
+}
+
+void clsPhoneHelp::StopMsg()
+{
+    if (!mblnConnected)
+        return;
+    try {
+        mblnDisconnectOnHangup = true;
+        mVoiceCtl->StopVoice();
+        mblnActionStopped = true;
+        mblnDisconnectOnHangup = false;
+    } catch (...) {
+        failedWithHangupCheck(currentError());
+    }
+}
+
+QString clsPhoneHelp::PauseMsg()
+{
+    if (!mblnConnected)
+        return {};
+    QString seconds;
+    try {
+        mblnDisconnectOnHangup = true;
+        mVoiceCtl->StopVoice();
+        seconds = QString::number(mVoiceCtl->ElapsedSeconds());
+        mblnDisconnectOnHangup = false;
+    } catch (...) {
+        failedWithHangupCheck(currentError());
+    }
+    return seconds;
+}
+
+bool clsPhoneHelp::RecordMsg(const QString &recordfile, const QString &serverfile)
+{
+    if (!mblnConnected)
+        return false;
+    try {
+        mblnActionStopped = false;
+        WritePortLog(u"Playing Greeting=" + mstrGreetingFile);
+        mVoiceCtl->PlayFile(mstrGreetingFile, kRecordFormat);
+        if (mblnActionStopped)
+            return false;
+        removeIfPresent(recordfile);
+        WritePortLog(u"Recording Message= " + recordfile);
+        mVoiceCtl->RecordFile(recordfile, kRecordFormat, mlngMaxRecordTime, mlngSilenceTime);
+        if (!QFileInfo(recordfile).isFile()) {
+            MsgBox(QStringLiteral("Unable to complete recording"), MsgBoxIcon::Information);
+            return false;
+        }
+        copyVoiceFile(recordfile, serverfile);
+        mblnDisconnectOnHangup = true;
+        return true;
+    } catch (...) {
+        failedWithHangupCheck(currentError());
+        return false;
+    }
+}
+
+QString clsPhoneHelp::GetDigits(const QString &prompt, qint32 numdigits, const QString &)
+{
+    if (!mblnConnected)
+        return {};
+    QString response;
+    try {
+        mblnDisconnectOnHangup = false;
+        WritePortLog(u"Play File=" + prompt);
+        mVoiceCtl->PlayPrompt(prompt);
+        response = mVoiceCtl->CollectDigits(numdigits, mlngKeysTimeOut, 0);
+        response = ValidateInput(response);
+        WritePortLog(u"Response=" + response);
+        mblnDisconnectOnHangup = true;
+    } catch (...) {
+        failedWithHangupCheck(currentError());
+    }
+    return response;
+}
+
+QString clsPhoneHelp::ValidateInput(QString &s1)
+{
+    if (s1.size() >= 2 && s1.endsWith(u'#'))
+        s1.chop(1);
+    // A "#" inside is a mistyped answer; "*" is the caller's cancel key.
+    if (s1.contains(u'#') || s1.contains(u'*'))
+        return {};
+    return s1;
+}

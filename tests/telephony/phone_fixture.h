@@ -1,0 +1,46 @@
+#pragma once
+
+#include "telephony/clsPhoneHelp.h"
+#include "telephony/port_log.h"
+#include "telephony/simulated_voice_board.h"
+
+#include "support/fake_clock.h"
+#include "support/recording_prompter.h"
+#include "support/test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include <memory>
+
+/// A workstation with the simulated voice board (1 ms per simulated second),
+/// message port 3, and a helper created on demand.
+class PhoneFixture : public ::testing::Test
+{
+protected:
+    PhoneFixture();
+    ~PhoneFixture() override;
+
+    /// Writes the local settings file: the defaults below plus `extra` lines.
+    void writeIni(const QByteArray &extra = {});
+    /// Creates the helper (and its board) from the settings file.
+    clsPhoneHelp &helper();
+    VoiceBocxLib::SimulatedVoiceBoard &board();
+    /// The helper with a call up on the message line.
+    clsPhoneHelp &connected();
+
+    /// A voice file of `seconds` seconds (4000 bytes a second).
+    QString voiceFile(const QString &name, int seconds);
+    /// The texts of the port log's lines, time stamps and prefix removed.
+    QStringList portLogTexts(qint32 port = 3) const;
+    QString msgPortUsage() const;
+
+    TestWorkstation ws;
+    FakeClock clock;
+    RecordingPrompter prompter;
+    QString local;
+    QString data;
+    std::unique_ptr<clsPhoneHelp> phone;
+    std::unique_ptr<QSignalSpy> hangups;
+};

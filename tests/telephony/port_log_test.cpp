@@ -1,0 +1,82 @@
+#include "phone_fixture.h"
+
+#include "shared/environment.h"
+
+#include <QDir>
+
+using namespace modVNQRN;
+using namespace VoiceBocxLib;
+using namespace Qt::StringLiterals;
+
+namespace
+{
+using PortLogTest = PhoneFixture;
+}
+
+TEST_F(PortLogTest, ASessionIsTracedLineByLineInOrder)
+{
+    const QString msg = voiceFile(QStringLiteral("TEMP.vox"), 3);
+    voiceFile(QStringLiteral("vox/msgmic.vox"), 1);
+    connected();
+    helper().PlayWithVoiceBoard(msg);
+    helper().RecordMsg(local + u"rec.vox", local + u"copy.vox");
+    helper().DisconnectCall();
+    helper().ConnectSoundCard();
+    helper().PlayWithSoundCard(msg);
+
+    EXPECT_EQ(portLogTexts(), (QStringList{
+                                  u"Voice device is installed = 4"_s,
+                                  u"Wave device is installed = 1"_s,
+                                  u"Trunk Channel=2"_s,
+                                  u"Making Call=5551234"_s,
+                                  u"Connection succeeded"_s,
+                                  u"Delaying playing by 0 seconds"_s,
+                                  u"Finshed Delay"_s,
+                                  u"PlayingFile="_s + msg,
+                                  u"Playing Greeting="_s + data + u"vox/msgmic.vox",
+                                  u"Recording Message= "_s + local + u"rec.vox",
+                                  u"Disconnect Call"_s,
+                                  u"AutoRouteMedia=false"_s,
+                                  u"TrunkChannel=-1"_s,
+                                  u"MediaChannel=1"_s,
+                                  u"Playing file="_s + msg,
+                              }));
+    const QByteArray raw = TestWorkstation::readFile(local + u"Port3.txt");
+    EXPECT_TRUE(raw.startsWith("Mar14 09:30:00 VN-Orvak - 'Voice device is installed = 4\r\n"));
+    EXPECT_TRUE(raw.contains("Mar14 09:30:01 VN-Orvak - 'Connection succeeded\r\n"));
+}
+
+TEST_F(PortLogTest, OnlyErrorLogExactlyOneSwitchesItOn)
+{
+    for (const char *value : {"0", "2"}) {
+        writeIni(QByteArray("[Zuzidivuz]\r\nErrorLog=") + value + "\r\n");
+        hangups.reset();
+        phone.reset();
+        connected();
+        helper().PlayTone(2);
+        EXPECT_FALSE(QFileInfo::exists(local + u"Port3.txt")) << value;
+        helper().DisconnectCall();
+    }
+}
+
+TEST_F(PortLogTest, AMissingFolderLosesTheLinesButNotTheCall)
+{
+    gsLocalPath = ws.root() + u"nowhere/";
+    connected();
+    helper().PlayTone(1);
+    EXPECT_EQ(board().tones().size(), 1);
+    EXPECT_FALSE(QDir(gsLocalPath).exists());
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+TEST_F(PortLogTest, HelpersOnOnePortShareOneFileAndPortZeroIsAFileToo)
+{
+    helper();
+    clsPhoneHelp second;
+    EXPECT_EQ(portLogTexts().size(), 4);
+
+    TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=none\r\n");
+    clsPhoneHelp unnumbered;
+    EXPECT_EQ(portLogTexts(0),
+              (QStringList{u"Voice device is installed = 0"_s, u"Wave device is installed = 0"_s}));
+}
