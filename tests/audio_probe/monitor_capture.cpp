@@ -25,14 +25,42 @@ bool MonitorCapture::start()
                    QStringLiteral("--format=s16le"), QStringLiteral("--latency-msec=20")});
     if (!m_parec.waitForStarted(3000))
         return false;
-    // Recording has begun once samples arrive (the null sink always runs).
+    // Recording has begun once the server lists it. An idle null sink hands
+    // its monitor's samples out only every few seconds, so they are no sign.
     QElapsedTimer waited;
     waited.start();
-    while (m_samples.size() < 800 && waited.elapsed() < 3000) {
-        m_parec.waitForReadyRead(100);
+    while (waited.elapsed() < 3000) {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
+                                              QStringLiteral("source-outputs")});
+        if (pactl.waitForFinished(1000) && !pactl.readAllStandardOutput().trimmed().isEmpty())
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+bool MonitorCapture::waitForFlow(int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const qsizetype before = m_samples.size();
+    while (m_samples.size() < before + 1600 && waited.elapsed() < timeoutMs) {
+        m_parec.waitForReadyRead(50);
         collect();
     }
-    return m_samples.size() >= 800;
+    return m_samples.size() >= before + 1600;
+}
+
+void MonitorCapture::settle(double clockMs, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < timeoutMs &&
+           (m_chunks.isEmpty() || m_chunks.last().second < clockMs + 40)) {
+        m_parec.waitForReadyRead(20);
+        collect();
+    }
 }
 
 void MonitorCapture::stop()

@@ -14,6 +14,13 @@ public:
 
     /// Starts parec and waits (bounded) until the server lists the recording.
     bool start();
+    /// Waits (at most `timeoutMs`) until recorded samples flow. An idle null
+    /// sink hands them out only every two seconds; once a recording runs it
+    /// keeps the sink, and every stream played into it, on a short beat.
+    bool waitForFlow(int timeoutMs = 5000);
+    /// Collects until everything that reached the sink up to `clockMs` (on
+    /// clock()) has been recorded, at most `timeoutMs`.
+    void settle(double clockMs, int timeoutMs = 1000);
     /// Ends the recording and collects the rest of what was recorded.
     void stop();
 

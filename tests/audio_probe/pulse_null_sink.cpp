@@ -15,14 +15,17 @@ PulseNullSink::~PulseNullSink()
 {
     if (!m_running)
         return;
-    if (!pactl({QStringLiteral("exit")})) {
-        QFile pid(m_dir.path() + QStringLiteral("/xdg/pulse/pid"));
-        if (pid.open(QIODevice::ReadOnly)) {
-            const int id = pid.readAll().trimmed().toInt();
-            if (id > 0)
-                ::kill(id, SIGTERM);
-        }
-    }
+    int id = 0;
+    QFile pidFile(m_dir.path() + QStringLiteral("/xdg/pulse/pid"));
+    if (pidFile.open(QIODevice::ReadOnly))
+        id = pidFile.readAll().trimmed().toInt();
+    if (!pactl({QStringLiteral("exit")}) && id > 0)
+        ::kill(id, SIGTERM);
+    // Let the server leave its folder before the folder is removed.
+    QElapsedTimer waited;
+    waited.start();
+    while (id > 0 && ::kill(id, 0) == 0 && waited.elapsed() < 3000)
+        QThread::msleep(10);
 }
 
 bool PulseNullSink::pactl(const QStringList &args, int timeoutMs) const
