@@ -1,0 +1,196 @@
+// Plays messages through a real audio server (a private PulseAudio null sink)
+// and listens to what reaches it. Skipped, with the reason, where no server
+// can be started.
+
+#include "telephony/sound_card_player.h"
+
+#include "monitor_capture.h"
+#include "pulse_null_sink.h"
+#include "shared/error.h"
+#include "signal_match.h"
+#include "support/test_environment.h"
+#include "test_message.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+using namespace VoiceBocxLib;
+
+namespace
+{
+
+class SoundCardPlayerTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server = std::make_unique<PulseNullSink>();
+        if (!server->start()) {
+            skipReason = QStringLiteral("no audio server: ") + server->failure();
+        } else {
+            // One recording for the whole suite keeps the sink awake.
+            capture = std::make_unique<MonitorCapture>();
+            if (!capture->start() || !capture->waitForFlow())
+                skipReason = QStringLiteral("no audio server: parec records nothing");
+        }
+        if (!skipReason.isEmpty())
+            std::printf("%s\n", qPrintable(skipReason));
+    }
+    static void TearDownTestSuite()
+    {
+        capture.reset();
+        server.reset();
+    }
+
+    void SetUp() override
+    {
+        if (!skipReason.isEmpty())
+            GTEST_SKIP() << skipReason.toStdString();
+    }
+
+    QString messageFile(const QVector<qint16> &samples)
+    {
+        const QString path = ws.root() + u"N000000042.vox";
+        writeVoxFile(path, samples);
+        reference = decodeVoxFile(path).samples;
+        return path;
+    }
+
+    double nowMs() const { return double(capture->clock().nsecsElapsed()) / 1e6; }
+
+    // Plays `path`; `heard` then holds what reached the sink meanwhile,
+    // `calledMs` and `returnedMs` when play() was called and returned.
+    void playHeard(const QString &path, qint32 skip = 0)
+    {
+        capture->settle(nowMs());
+        mark = capture->samples().size();
+        calledMs = nowMs();
+        player.play(path, skip);
+        returnedMs = nowMs();
+        capture->settle(returnedMs + 100);
+        heard = capture->samples().mid(mark);
+    }
+    // When recorded sample `index` of `heard` had reached the sink.
+    double arrivalMs(qint64 index) const { return capture->arrivalMs(mark + index); }
+
+    static inline std::unique_ptr<PulseNullSink> server;
+    static inline std::unique_ptr<MonitorCapture> capture;
+    static inline QString skipReason;
+
+    TestWorkstation ws;
+    SoundCardPlayer player;
+    QVector<qint16> reference;
+    QVector<qint16> heard;
+    qint64 mark = 0;
+    double calledMs = 0;
+    double returnedMs = 0;
+};
+
+} // namespace
+
+TEST_F(SoundCardPlayerTest, PlaysTheWholeMessageFromItsFirstSyllable)
+{
+    EXPECT_TRUE(player.isPresent());
+    EXPECT_GE(player.findChannel(), 0);
+    const QString path = messageFile(speechLikeMessage(1500));
+
+    playHeard(path);
+    EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::End);
+    EXPECT_EQ(player.elapsedSeconds(), 1);
+    EXPECT_EQ(player.elapsedMs(), 1500);
+
+    const SignalMatch match = findSignal(reference, heard);
+    EXPECT_GT(match.correlation, 0.95);
+    // Neither the first nor the last 80 ms went missing.
+    EXPECT_GT(correlationAt(reference, heard, match.lag, 0, 640), 0.95);
+    EXPECT_GT(correlationAt(reference, heard, match.lag, reference.size() - 640, 640), 0.95);
+    const auto [first, end] = soundSpan(heard);
+    EXPECT_NEAR(double(end - first) / 8.0, 1500.0, 30.0);
+
+    // play() lasted as long as the message, and the sound came promptly.
+    const double firstSampleMs = arrivalMs(match.lag) - calledMs;
+    EXPECT_LT(firstSampleMs, 400.0);
+    EXPECT_GE(returnedMs - calledMs, 1500.0);
+    EXPECT_LT(returnedMs - arrivalMs(end - 1), 200.0);
+}
+
+TEST_F(SoundCardPlayerTest, StopSilencesAtOnceAndKeepsThePosition)
+{
+    const QString path = messageFile(speechLikeMessage(2000));
+    double stoppedMs = 0;
+    bool nestedRefused = false;
+    QTimer::singleShot(1200, &player, [&] {
+        try {
+            player.play(path); // a second play while one runs
+        } catch (const modVNQRN::Error &e) {
+            nestedRefused = e.number() == modVNQRN::errInvalidCall;
+        }
+        stoppedMs = nowMs();
+        player.stop();
+        player.stop();
+    });
+    playHeard(path);
+    EXPECT_TRUE(nestedRefused);
+    EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::Stopped);
+    EXPECT_LT(returnedMs - stoppedMs, 100.0);
+    EXPECT_EQ(player.elapsedSeconds(), 1);
+    EXPECT_NEAR(double(player.elapsedMs()), 1200.0, 150.0);
+
+    const auto [first, end] = soundSpan(heard);
+    ASSERT_GT(end, first);
+    EXPECT_LT(arrivalMs(end - 1) - stoppedMs, 100.0);
+    EXPECT_NEAR(double(end - first) / 8.0, double(player.elapsedMs()), 100.0);
+    const SignalMatch match =
+        findSignal(QVector<qint16>(reference.constBegin(), reference.constBegin() + 8000), heard);
+    EXPECT_GT(match.correlation, 0.95);
+    player.stop(); // nothing plays: nothing happens
+}
+
+TEST_F(SoundCardPlayerTest, SkipSecondsStartLaterInTheMessage)
+{
+    const QString path = messageFile(speechLikeMessage(2000));
+    playHeard(path, 1);
+    EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::End);
+    EXPECT_EQ(player.elapsedSeconds(), 2);
+    const QVector<qint16> tail(reference.constBegin() + 8000, reference.constEnd());
+    EXPECT_GT(findSignal(tail, heard).correlation, 0.95);
+    const auto [first, end] = soundSpan(heard);
+    EXPECT_NEAR(double(end - first) / 8.0, 1000.0, 30.0);
+
+    // Skipping past the end plays nothing.
+    QElapsedTimer t;
+    t.start();
+    player.play(path, 5);
+    EXPECT_LT(t.elapsed(), 50);
+    EXPECT_EQ(player.elapsedSeconds(), 2);
+}
+
+TEST_F(SoundCardPlayerTest, OddFilesPlayAsWhatTheyAreOrFailBeforeAnySound)
+{
+    TestWorkstation::writeFile(ws.root() + u"empty.vox", {});
+    player.play(ws.root() + u"empty.vox");
+    EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::End);
+    EXPECT_EQ(player.elapsedMs(), 0);
+
+    // 400 bytes of text are 100 ms of noise.
+    TestWorkstation::writeFile(ws.root() + u"text.vox", QByteArray(400, 'x'));
+    QElapsedTimer t;
+    t.start();
+    player.play(ws.root() + u"text.vox");
+    EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::End);
+    EXPECT_EQ(player.elapsedMs(), 100);
+    EXPECT_LT(t.elapsed(), 600);
+
+    try {
+        player.play(ws.root() + u"gone.vox");
+        ADD_FAILURE() << "a missing file played";
+    } catch (const modVNQRN::Error &e) {
+        EXPECT_EQ(e.number(), modVNQRN::errFileNotFound);
+    }
+    EXPECT_FALSE(player.isPlaying());
+}
