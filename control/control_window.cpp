@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace VNOrvak
+{
+
 namespace
 {
 
@@ -125,3 +128,5 @@ ControlWidgets buildControlWindow(QWidget *host)
     QWidget::setTabOrder(w.cmdPlayAll, w.cmdPlayLast);
     return w;
 }
+
+} // namespace VNOrvak

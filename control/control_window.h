@@ -6,6 +6,10 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QWidget;
+
+namespace VNOrvak
+{
+
 class ShapeWidget;
 
 /// The children of the control's window, each with an objectName equal to
@@ -37,3 +41,5 @@ int twipsToPixels(int twips, int dpi);
 
 /// A colour given as the platform's 24-bit number (red in the low byte).
 QColor colorFromRgbNumber(quint32 rgb);
+
+} // namespace VNOrvak

@@ -11,6 +11,9 @@
 #include <QLocale>
 #include <QPushButton>
 
+namespace VNOrvak
+{
+
 using namespace modVNQRN;
 
 namespace
@@ -199,3 +202,5 @@ void renderDisplayState(ControlWidgets &w, int state, const QString &sText, cons
         ReportError(currentError(), QString());
     }
 }
+
+} // namespace VNOrvak

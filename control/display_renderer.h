@@ -5,6 +5,9 @@
 #include <QDateTime>
 #include <QString>
 
+namespace VNOrvak
+{
+
 /// What the display states read from the control: the current entity, the
 /// message list and the playback route. Renderers never write these.
 struct DisplayFacts {
@@ -28,3 +31,5 @@ void renderDisplayState(ControlWidgets &w, int state, const QString &sText, cons
 QString callReceivedText(const QDateTime &t);
 /// "2 of 5 messages", "1 of 1 message".
 QString positionText(qint32 pos, qint32 count);
+
+} // namespace VNOrvak

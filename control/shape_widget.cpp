@@ -2,6 +2,9 @@
 
 #include <QPainter>
 
+namespace VNOrvak
+{
+
 ShapeWidget::ShapeWidget(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -20,3 +23,5 @@ void ShapeWidget::paintEvent(QPaintEvent *)
     painter.setPen(Qt::black);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
+
+} // namespace VNOrvak

@@ -3,6 +3,9 @@
 #include <QColor>
 #include <QWidget>
 
+namespace VNOrvak
+{
+
 /// A rectangle drawn on the control's window behind other children, filled
 /// with its back colour: the red frame that draws the eye to New Msg.
 class ShapeWidget final : public QWidget
@@ -22,3 +25,5 @@ protected:
 private:
     QColor m_backColor{Qt::red};
 };
+
+} // namespace VNOrvak

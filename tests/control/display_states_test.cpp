@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace VNOrvak;
+
 namespace
 {
 
