@@ -2,7 +2,6 @@
 
 // The display states of the control, as the host-visible numbers that every
 // part of the control passes to ShowState().
-
 namespace VNOrvak
 {
 

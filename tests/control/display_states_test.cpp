@@ -1,5 +1,5 @@
 #include "control/control_window.h"
-#include "control/display_renderer.h"
+#include "control/state_renderers.h"
 #include "control/display_states.h"
 #include "control/shape_widget.h"
 

@@ -1,4 +1,4 @@
-#include "display_renderer.h"
+#include "state_renderers.h"
 
 #include "display_states.h"
 #include "shape_widget.h"
