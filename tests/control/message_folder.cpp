@@ -12,5 +12,6 @@ void writeMessageFile(const QString &folder, const QString &name, const QDateTim
     QFile file(folder + name);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(name);
     file.write(contents);
+    file.flush(); // a later flush would move the time again
     ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
 }
