@@ -1,0 +1,168 @@
+#include "message_control_core.h"
+
+#include "display_states.h"
+#include "message_listing.h"
+#include "numeric_value.h"
+
+#include "shared/error.h"
+#include "shared/error_log.h"
+#include "shared/prompter.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+using modVNQRN::currentError;
+using modVNQRN::ReportError;
+
+namespace VNOrvak
+{
+
+DisplayRenderer::~DisplayRenderer() = default;
+
+MessageControlCore::MessageControlCore(QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(kDesignInterval);
+    connect(&m_timer, &QTimer::timeout, this, &MessageControlCore::tmrCalls_Timer);
+    applyTimer();
+}
+
+MessageControlCore::~MessageControlCore() = default;
+
+void MessageControlCore::setTimerEnabled(bool enabled)
+{
+    m_timerEnabled = enabled;
+    applyTimer();
+}
+
+void MessageControlCore::setTimerInterval(int ms)
+{
+    m_timer.setInterval(ms);
+    applyTimer();
+}
+
+void MessageControlCore::applyTimer()
+{
+    // A QTimer at 0 ms would fire on every pass of the event loop.
+    if (m_timerEnabled && m_timer.interval() > 0) {
+        if (!m_timer.isActive())
+            m_timer.start();
+    } else {
+        m_timer.stop();
+    }
+}
+
+void MessageControlCore::tmrCalls_Timer()
+{
+    setTimerEnabled(false);
+    const QString sOld = m_store.msMsgList;
+    m_store.ClearMessages();
+    // Each step reports its own failure and the tick goes on with the next.
+    MessageListing listing;
+    try {
+        listing = ListMessageFiles(m_store.msMsgDir);
+    } catch (...) {
+        ReportError(currentError(), QString());
+    }
+    try {
+        m_store.AddListedMessages(listing);
+    } catch (...) {
+        ReportError(currentError(), QString());
+    }
+    if (m_store.msMsgList != sOld) {
+        try {
+            UpdateDisplayState();
+        } catch (...) {
+            ReportError(currentError(), QString());
+        }
+        try {
+            Q_EMIT MsgUpdated();
+        } catch (...) {
+            ReportError(currentError(), QString());
+        }
+    }
+    setTimerEnabled(true);
+}
+
+void MessageControlCore::ResetMessageState()
+{
+    m_store.ClearMessages();
+    m_store.mlEntityMsgCnt = 0;
+}
+
+void MessageControlCore::RescanMessages()
+{
+    ResetMessageState();
+    tmrCalls_Timer();
+}
+
+void MessageControlCore::UpdateDisplayState()
+{
+    if (m_store.mlMsgCnt == 0)
+        ShowState(dsNoMessages, QString());
+    else if (m_store.mlNewMsgCnt >= 1)
+        ShowState(dsNewMessages, QString());
+    else
+        ShowState(dsNoNewMessages, QString());
+}
+
+QString MessageControlCore::ResolveMessageFile(QString sName)
+{
+    const auto exists = [this](const QString &name) {
+        return QFileInfo(m_store.msMsgDir + name + u".vox").isFile();
+    };
+    if (exists(sName))
+        return sName;
+    const QString heard = MessageStore::HeardName(sName);
+    if (sName.startsWith(u'N') && exists(heard)) {
+        m_store.MarkHeardInList(sName);
+        Q_EMIT FinishedPlayingNewMsg();
+        return heard;
+    }
+    modVNQRN::MsgBox(QStringLiteral("A message has been deleted.\r\n"
+                                    "The messanger will refresh itself\r\n"
+                                    "before playing another message."),
+                     modVNQRN::MsgBoxIcon::Information);
+    RescanMessages();
+    InitializeForID(m_store.msEntityID);
+    Q_EMIT MsgUpdated();
+    return QString();
+}
+
+void MessageControlCore::InitializeForID(const QString &msgID, const QString &MsgCode)
+{
+    m_store.msEntityID = FormatEntityID(msgID);
+    bool HasNewMessages = false;
+    if (!m_store.msEntityID.isEmpty()) {
+        m_store.SelectEntityMessages();
+        if (m_renderer)
+            m_renderer->ClearNotes();
+        HasNewMessages = m_store.mbHasEntityNewMsgs;
+    }
+    Q_EMIT IDChanged(msgID, HasNewMessages, MsgCode);
+    UpdateDisplayState();
+}
+
+void MessageControlCore::ShowState(int state, const QString &text)
+{
+    m_lastState = state;
+    if (m_renderer)
+        m_renderer->ShowState(state, text);
+}
+
+QString MessageControlCore::FormatEntityID(const QString &msgID)
+{
+    const QString text = msgID.trimmed();
+    if (text.isEmpty())
+        return msgID;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return msgID;
+    // Halves round away from zero, as number formats do.
+    const double rounded = std::round(std::fabs(value));
+    const QString digits = QString::number(rounded, 'f', 0).rightJustified(9, u'0');
+    return value < 0 && rounded != 0 ? u'-' + digits : digits;
+}
+
+} // namespace VNOrvak

@@ -1,0 +1,218 @@
+#include "control/display_states.h"
+#include "control/message_control.h"
+
+#include "message_folder.h"
+#include "support/fake_clock.h"
+#include "support/recording_prompter.h"
+#include "support/test_environment.h"
+
+#include "shared/environment.h"
+#include "shared/error.h"
+#include "shared/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace VNOrvak;
+
+namespace
+{
+
+// A workstation whose local settings name an installation in the same
+// temporary folder, with an empty messages folder.
+class MessageControlTest : public ::testing::Test
+{
+protected:
+    MessageControlTest()
+    {
+        QDir().mkpath(ws.localAppFolder());
+        setting("Zuzidivuz", "VnPath", ws.root() + u"inst");
+        QDir().mkpath(messages());
+    }
+
+    QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
+    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
+    void setting(const char *section, const char *key, const QString &value)
+    {
+        modVNQRN::WriteProfileString(QString::fromUtf8(section), QString::fromUtf8(key), value,
+                                     ini());
+    }
+    void message(const char *name,
+                 const QDateTime &when = QDateTime(QDate(2026, 3, 14), QTime(8, 0)))
+    {
+        writeMessageFile(messages(), QString::fromUtf8(name), when);
+    }
+    template <typename T> T *child(const char *name)
+    {
+        return control.findChild<T *>(QString::fromUtf8(name));
+    }
+
+    TestWorkstation ws;
+    FakeClock clock; // 2026-03-14 09:30
+    RecordingPrompter prompter;
+    MessageControl control;
+};
+
+// Records the control's events in the order they arrive.
+struct EventLog {
+    explicit EventLog(MessageControl &c)
+    {
+        QObject::connect(&c, &MessageControl::MsgUpdated,
+                         [this] { events << QStringLiteral("MsgUpdated"); });
+        QObject::connect(&c, &MessageControl::FinishedPlayingNewMsg,
+                         [this] { events << QStringLiteral("FinishedPlayingNewMsg"); });
+        QObject::connect(
+            &c, &MessageControl::IDChanged,
+            [this](const QString &id, bool &hasNew, const QString &code) {
+                events << QStringLiteral("IDChanged(%1,%2,%3)").arg(id, hasNew ? u"1" : u"0", code);
+                hasNew = !hasNew; // ignored by the control
+            });
+    }
+    QStringList events;
+};
+
+} // namespace
+
+TEST_F(MessageControlTest, StartUpScansRaisesMsgUpdatedThenIDChanged)
+{
+    message("NA000000007A.vox");
+    message("MA000000003A.vox");
+    EventLog log(control);
+    control.InitializeForProgram(QStringLiteral("VN-Console"));
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("MsgUpdated"), QStringLiteral("MsgUpdated"),
+                                       QStringLiteral("IDChanged(,0,)")}));
+    EXPECT_EQ(control.Messages(), u"MA000000003A,NA000000007A");
+    EXPECT_EQ(control.MsgCnt(), 2);
+    EXPECT_EQ(control.NewMsgCnt(), 1);
+    EXPECT_EQ(control.MsgTodayCnt(), 2);
+    EXPECT_EQ(control.LastMsgDate(), QDateTime(QDate(2026, 3, 14), QTime(8, 0)));
+    EXPECT_EQ(control.core().lastState(), dsNewMessages);
+    EXPECT_EQ(control.property("MsgCnt").toInt(), 2);
+
+    // An empty folder: the rescan finds no change, the start-up still tells.
+    QFile::remove(messages() + u"NA000000007A.vox");
+    QFile::remove(messages() + u"MA000000003A.vox");
+    log.events.clear();
+    control.InitializeForProgram(QStringLiteral("VN-Console"));
+    EXPECT_EQ(log.events.first(), u"MsgUpdated");
+    EXPECT_EQ(control.core().lastState(), dsNoMessages);
+}
+
+TEST_F(MessageControlTest, InitializeForIDReportsTheIdAsGivenAndWhetherItHasNewMessages)
+{
+    message("NA000001234A.vox");
+    message("MA000001234B.vox");
+    message("MA000000005A.vox");
+    control.InitializeForProgram(QStringLiteral("VN"));
+    EventLog log(control);
+
+    control.InitializeForID(QStringLiteral("1234"), QStringLiteral("X9"));
+    control.InitializeForID(QStringLiteral("5"));
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("IDChanged(1234,1,X9)"),
+                                       QStringLiteral("IDChanged(5,0,)")}));
+    EXPECT_EQ(control.core().store().msEntityID, u"000000005");
+    auto *count = child<QLabel>("lblMessages");
+    EXPECT_EQ(count->text(), u"1 message");
+
+    // No entity: the event says so and the entity list stays as it was.
+    control.InitializeForID(QString());
+    EXPECT_EQ(log.events.last(), u"IDChanged(,0,)");
+    EXPECT_EQ(control.core().store().msEntityList, u"MA000000005A");
+    EXPECT_FALSE(child<QPushButton>("cmdPlayAll")->isEnabled());
+}
+
+TEST_F(MessageControlTest, SettingsChooseTheDeviceAndThePollInterval)
+{
+    control.InitializeForProgram(QStringLiteral("VN"));
+    EXPECT_EQ(control.core().timerInterval(), 20000);
+
+    setting("Messages", "MsgTimer", QStringLiteral("0"));
+    control.InitializeForProgram(QStringLiteral("VN"));
+    EXPECT_FALSE(control.core().timerRunning());
+
+    setting("Messages", "MsgTimer", QStringLiteral("3"));
+    setting("Zuzidivuz", "SoundCard", QStringLiteral("1"));
+    control.InitializeForProgram(QStringLiteral("VN"));
+    EXPECT_EQ(control.core().timerInterval(), 3000);
+    EXPECT_TRUE(control.core().timerRunning());
+}
+
+TEST_F(MessageControlTest, TooLargeMsgTimerFailsTheCallWithOverflow)
+{
+    setting("Messages", "MsgTimer", QStringLiteral("2147484"));
+    EventLog log(control);
+    try {
+        control.InitializeForProgram(QStringLiteral("VN"));
+        ADD_FAILURE() << "no error";
+    } catch (const modVNQRN::Error &e) {
+        EXPECT_EQ(e.number(), modVNQRN::errOverflow);
+        EXPECT_EQ(e.description(), u"Overflow");
+    }
+    EXPECT_TRUE(log.events.isEmpty()); // the later steps did not run
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+TEST_F(MessageControlTest, EnabledSwitchesThePollingButEveryTickTurnsItBackOn)
+{
+    EXPECT_FALSE(control.Enabled());
+    EXPECT_TRUE(control.core().timerRunning()); // the design interval runs from creation
+    EXPECT_EQ(control.core().timerInterval(), 30);
+
+    setting("Messages", "MsgTimer", QStringLiteral("1"));
+    control.InitializeForProgram(QStringLiteral("VN"));
+    control.setProperty("Enabled", false);
+    EXPECT_FALSE(control.core().timerRunning());
+    control.SetEnabled(true);
+    EXPECT_TRUE(control.Enabled());
+    EXPECT_TRUE(control.core().timerRunning());
+
+    // Switched off inside a MsgUpdated handler: the tick switches it on again.
+    QObject::connect(&control, &MessageControl::MsgUpdated, [this] { control.SetEnabled(false); });
+    message("NA000000001A.vox");
+    control.core().tmrCalls_Timer();
+    EXPECT_FALSE(control.Enabled());
+    EXPECT_TRUE(control.core().timerRunning());
+}
+
+TEST_F(MessageControlTest, PollingPicksUpAnotherWorkstationsRename)
+{
+    message("NA000000001A.vox");
+    setting("Messages", "MsgTimer", QStringLiteral("1"));
+    control.InitializeForProgram(QStringLiteral("VN"));
+    control.InitializeForID(QStringLiteral("1"));
+    QSignalSpy updated(&control, &MessageControl::MsgUpdated);
+    QFile::rename(messages() + u"NA000000001A.vox", messages() + u"MA000000001A.vox");
+    ASSERT_TRUE(updated.wait(5000));
+    EXPECT_EQ(updated.count(), 1);
+    EXPECT_EQ(control.Messages(), u"MA000000001A");
+    EXPECT_EQ(control.core().lastState(), dsNoNewMessages);
+    EXPECT_FALSE(child<QPushButton>("cmdNewMsg")->isEnabled());
+}
+
+// Saves a picture of the control in each display state to
+// <test build folder>/screenshots, for a reviewer to look at.
+TEST_F(MessageControlTest, ScreenshotsOfTheSevenStates)
+{
+    message("NA000001234A.vox", QDateTime(QDate(2026, 3, 5), QTime(14, 7)));
+    message("MA000001234B.vox");
+    control.InitializeForProgram(QStringLiteral("VN"));
+    control.InitializeForID(QStringLiteral("1234"));
+    control.core().store().mlEntityPos = 1;
+    const QString folder = QDir::currentPath() + u"/screenshots/";
+    QDir().mkpath(folder);
+    const char *names[] = {"new-messages", "no-new-messages", "no-messages", "playing",
+                           "paused",       "connecting",      "no-device"};
+    for (int state = dsNewMessages; state <= dsNoDevice; ++state) {
+        control.core().ShowState(state, QStringLiteral("NA000001234A"));
+        const QString file =
+            folder +
+            QStringLiteral("state-%1-%2.png").arg(state).arg(QString::fromUtf8(names[state - 1]));
+        EXPECT_TRUE(control.grab().save(file)) << qPrintable(file);
+    }
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}

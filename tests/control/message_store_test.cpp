@@ -1,0 +1,225 @@
+#include "message_folder.h"
+
+#include "control/message_store.h"
+#include "control/ole_date.h"
+#include "support/fake_clock.h"
+#include "support/recording_prompter.h"
+#include "support/test_environment.h"
+
+#include "shared/environment.h"
+#include "shared/error.h"
+
+#include <gtest/gtest.h>
+
+using VNOrvak::ListedFile;
+using VNOrvak::MessageListing;
+using VNOrvak::MessageStore;
+
+namespace
+{
+
+class MessageStoreTest : public ::testing::Test
+{
+protected:
+    MessageStoreTest()
+    {
+        modVNQRN::gsLocalPath = ws.root();
+        store.msMsgDir = ws.root() + u"messages/";
+    }
+
+    void write(const QString &name, const QDateTime &when)
+    {
+        writeMessageFile(store.msMsgDir, name, when);
+    }
+
+    TestWorkstation ws;
+    RecordingPrompter prompter;
+    FakeClock clock; // 2026-03-14 09:30
+    MessageStore store;
+};
+
+} // namespace
+
+TEST_F(MessageStoreTest, OrdersByIdThenOrderingCharacterAndCountsNewNames)
+{
+    const QDateTime today = clock.now().addSecs(-60);
+    for (const char *name : {"NA000000007B.vox", "NA000000007A.vox", "MA000000003A.vox"})
+        write(QString::fromLatin1(name), today);
+    store.AddMessages(QStringLiteral("NA000000007B.vox,NA000000007A.vox,MA000000003A.vox"));
+    EXPECT_EQ(store.msMsgList, u"MA000000003A,NA000000007A,NA000000007B");
+    EXPECT_EQ(store.mlMsgCnt, 3);
+    EXPECT_EQ(store.mlNewMsgCnt, 2);
+    EXPECT_EQ(store.mlMsgTodayCnt, 3);
+
+    // Ids compare by value, not as text; heard names with an "N" elsewhere
+    // count as new.
+    store.ClearMessages();
+    write(QStringLiteral("MN000000010A.vox"), today);
+    write(QStringLiteral("MA000000009N.vox"), today);
+    store.AddMessages(QStringLiteral("MN000000010A.vox,MA000000009N.vox"));
+    EXPECT_EQ(store.msMsgList, u"MA000000009N,MN000000010A");
+    EXPECT_EQ(store.mlNewMsgCnt, 2);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+TEST_F(MessageStoreTest, TwinsAndDuplicatesGiveOneEntryEach)
+{
+    const QDateTime older(QDate(2026, 3, 1), QTime(8, 0));
+    const QDateTime newer(QDate(2026, 3, 10), QTime(17, 45, 12));
+    write(QStringLiteral("NA000000007A.vox"), older);
+    write(QStringLiteral("NA000000007A.wav"), newer);
+    write(QStringLiteral("MB000000007A.vox"), older);
+    write(QStringLiteral("NB000000007A.vox"), older);
+
+    // The same base name twice: one entry, but both files' dates count.
+    store.AddMessages(QStringLiteral("NA000000007A.vox,NA000000007A.wav"));
+    EXPECT_EQ(store.msMsgList, u"NA000000007A");
+    EXPECT_EQ(store.mlMsgCnt, 1);
+    EXPECT_EQ(store.mdLastMsgDate, newer);
+
+    // A heard name first, then its new twin: the twin takes its place and
+    // counts as new without counting as one more message.
+    store.AddMessages(QStringLiteral("MB000000007A.vox,NB000000007A.vox"));
+    EXPECT_EQ(store.msMsgList, u"NA000000007A,NB000000007A");
+    EXPECT_EQ(store.mlMsgCnt, 2);
+    EXPECT_EQ(store.mlNewMsgCnt, 2);
+
+    // A new name first, then its heard twin: both are listed.
+    store.ClearMessages();
+    store.AddMessages(QStringLiteral("NB000000007A.vox,MB000000007A.vox"));
+    EXPECT_EQ(store.msMsgList, u"NB000000007A,MB000000007A");
+    EXPECT_EQ(store.mlNewMsgCnt, 1);
+}
+
+TEST_F(MessageStoreTest, TodaysCountFollowsTheClockAndTheLatestDateOnlyGrows)
+{
+    const QDateTime lateYesterday(QDate(2026, 3, 13), QTime(23, 59, 30));
+    const QDateTime early(QDate(2026, 3, 14), QTime(0, 0, 5));
+    write(QStringLiteral("NA000000001A.vox"), lateYesterday);
+    write(QStringLiteral("NA000000002A.vox"), early);
+    const MessageListing listing = VNOrvak::ListMessageFiles(store.msMsgDir);
+
+    store.AddListedMessages(listing);
+    EXPECT_EQ(store.mlMsgTodayCnt, 1);
+    EXPECT_EQ(store.mdLastMsgDate, early);
+
+    clock.set(QDateTime(QDate(2026, 3, 15), QTime(0, 0, 1)));
+    store.ClearMessages();
+    store.AddListedMessages(listing);
+    EXPECT_EQ(store.mlMsgTodayCnt, 0);
+
+    // An older folder never lowers the date.
+    store.ClearMessages();
+    store.AddListedMessages(
+        {{{QStringLiteral("NA000000001A.vox"), lateYesterday.toSecsSinceEpoch()}}, {}});
+    EXPECT_EQ(store.mdLastMsgDate, early);
+}
+
+TEST_F(MessageStoreTest, UnreadableFilesAreReportedOnceAndTheScanGoesOn)
+{
+    write(QStringLiteral("NA000000002A.vox"), clock.now());
+    MessageListing listing;
+    listing.newFiles = {{QStringLiteral("NA000000001A.vox"), ListedFile::kNoTime},
+                        {QStringLiteral("NA000000002A.vox"), clock.now().toSecsSinceEpoch()}};
+    store.AddListedMessages(listing);
+    EXPECT_EQ(store.msMsgList, u"NA000000001A,NA000000002A");
+    EXPECT_EQ(store.mlMsgCnt, 2);
+    EXPECT_EQ(store.mlMsgTodayCnt, 1);
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(u"File not found"));
+
+    // A name with a comma splits into pieces that name no file: each piece
+    // is reported, the rest of the folder is listed.
+    prompter.boxes.clear();
+    store.ClearMessages();
+    store.AddMessages(QStringLiteral("NA,MB000000004A.vox,NA000000002A.vox"));
+    EXPECT_EQ(store.msMsgList, u"NA,MB000000004A,NA000000002A");
+    EXPECT_EQ(prompter.boxes.size(), 2);
+}
+
+TEST_F(MessageStoreTest, SelectsTheEntityByTextSearch)
+{
+    store.msMsgList = QStringLiteral("MA000000003A,NA000000007A,MA000000007B,M0000000070C");
+    store.msEntityID = QStringLiteral("000000007");
+    store.mlEntityPos = 4;
+    store.msPlayQueue = QStringLiteral("x");
+    store.SelectEntityMessages();
+    // The last name holds the nine digits one place early: it is picked too,
+    // cut at the same offset.
+    EXPECT_EQ(store.msEntityList, u"NA000000007A,MA000000007B,,M0000000070");
+    EXPECT_EQ(store.mlEntityMsgCnt, 3);
+    EXPECT_EQ(store.mlEntityPos, 0);
+    EXPECT_TRUE(store.msPlayQueue.isEmpty());
+    EXPECT_TRUE(store.mbHasEntityMsgs);
+    EXPECT_TRUE(store.mbHasEntityNewMsgs);
+
+    store.msEntityID = QStringLiteral("000000003");
+    store.SelectEntityMessages();
+    EXPECT_EQ(store.msEntityList, u"MA000000003A");
+    EXPECT_FALSE(store.mbHasEntityNewMsgs);
+
+    for (const QString &list : {QStringLiteral("MA000000003A"), QString()}) {
+        store.msMsgList = list;
+        store.msEntityID = QStringLiteral("000000008");
+        store.SelectEntityMessages();
+        EXPECT_TRUE(store.msEntityList.isEmpty());
+        EXPECT_EQ(store.mlEntityMsgCnt, 0);
+        EXPECT_FALSE(store.mbHasEntityMsgs);
+        EXPECT_FALSE(store.mbHasEntityNewMsgs);
+    }
+
+    // An id at the very start of a malformed list has no name around it.
+    store.msMsgList = QStringLiteral("N000000008X");
+    EXPECT_THROW(store.SelectEntityMessages(), modVNQRN::Error);
+}
+
+TEST_F(MessageStoreTest, MarkHeardInListKeepsTheLayoutAndAlwaysLowersTheCount)
+{
+    store.msMsgList = QStringLiteral("NA000000007A,NA000000007B");
+    store.msEntityList = store.msMsgList;
+    store.msPlayQueue = QStringLiteral("NA000000007B");
+    store.mlNewMsgCnt = 2;
+    store.MarkHeardInList(QStringLiteral("NA000000007B"));
+    EXPECT_EQ(store.msMsgList, u"NA000000007A,MA000000007B");
+    EXPECT_EQ(store.msEntityList, u"NA000000007A,MA000000007B");
+    EXPECT_EQ(store.msPlayQueue, u"MA000000007B");
+    EXPECT_EQ(store.mlNewMsgCnt, 1);
+
+    store.MarkHeardInList(QStringLiteral("NZ000000001A"));
+    EXPECT_EQ(store.msMsgList, u"NA000000007A,MA000000007B");
+    EXPECT_EQ(store.mlNewMsgCnt, 0);
+
+    // A lower-case "n" is replaced by "M", the rest kept.
+    store.msMsgList = QStringLiteral("nA000000007C");
+    store.MarkHeardInList(QStringLiteral("nA000000007C"));
+    EXPECT_EQ(store.msMsgList, u"MA000000007C");
+}
+
+TEST(GetRightItem, TakesItemsOffTheEnd)
+{
+    QString list = QStringLiteral(" a, b ,c ");
+    EXPECT_EQ(MessageStore::GetRightItem(list), u"c");
+    EXPECT_EQ(list, u"a, b");
+    EXPECT_EQ(MessageStore::GetRightItem(list), u" b");
+    EXPECT_EQ(list, u"a");
+
+    list = QStringLiteral("abc");
+    EXPECT_EQ(MessageStore::GetRightItem(list), u"abc");
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(MessageStore::GetRightItem(list), u"");
+
+    list = QStringLiteral("x::y::z");
+    EXPECT_EQ(MessageStore::GetRightItem(list, QStringLiteral("::")), u"z");
+    EXPECT_EQ(list, u"x::y");
+    list = QStringLiteral("x,");
+    EXPECT_EQ(MessageStore::GetRightItem(list), u"");
+    EXPECT_EQ(list, u"x");
+}
+
+TEST_F(MessageStoreTest, MessagesPathEndsWithASeparator)
+{
+    modVNQRN::gsDataPath = ws.root() + u"data/";
+    store.SetMessagesPath();
+    EXPECT_EQ(store.msMsgDir, ws.root() + u"data/messages/");
+    EXPECT_EQ(MessageStore().mdLastMsgDate, VNOrvak::oleZeroDate());
+}
