@@ -48,7 +48,7 @@ void MessageControl::LoadSettings()
 {
     const QString soundCard = ReadProfileString(
         QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"), QStringLiteral("0"), gsLocalIni);
-    mbUseSoundCard = std::round(NumericValue(soundCard)) != 0;
+    m_core.setUseSoundCard(std::round(NumericValue(soundCard)) != 0);
     msTempFile = gsLocalPath + u"TEMP.vox";
 
     const qint64 interval = qint64(ReadProfileInt(QStringLiteral("Messages"),
@@ -71,8 +71,13 @@ void MessageControl::InitializeForID(const QString &msgID, const QString &MsgCod
 
 void MessageControl::Terminate()
 {
-    // The telephony helper is the only thing to release; without one there
-    // is nothing to do.
+    clsPhoneHelp *helper = m_core.phoneHelp();
+    if (!helper)
+        return;
+    helper->WaitForIdleState();
+    WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgPortUsage"), QString(),
+                       gsLocalIni);
+    m_core.releasePhoneHelp();
 }
 
 QString MessageControl::GetRightItem(QString &sList, const QString &sDelim)
@@ -117,7 +122,7 @@ void MessageControl::ShowState(int state, const QString &text)
     facts.mlEntityPos = s.mlEntityPos;
     facts.msgListEmpty = s.msMsgList.isEmpty();
     facts.msMsgDir = s.msMsgDir;
-    facts.mbUseSoundCard = mbUseSoundCard;
+    facts.mbUseSoundCard = m_core.useSoundCard();
     renderDisplayState(m_w, state, text, facts);
 }
 

@@ -104,7 +104,6 @@ private:
     QString msProgramName;
     QString msTempFile;
     bool mbEnabled = false;
-    bool mbUseSoundCard = false;
     bool mbRenameOnStop = false;
 };
 

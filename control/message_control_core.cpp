@@ -86,6 +86,11 @@ void MessageControlCore::tmrCalls_Timer()
 
 void MessageControlCore::ResetMessageState()
 {
+    if (!mPhoneHelp) {
+        mPhoneHelp = std::make_unique<clsPhoneHelp>();
+        connect(mPhoneHelp.get(), &clsPhoneHelp::CallerHangup, this,
+                &MessageControlCore::mPhoneHelp_CallerHangup);
+    }
     m_store.ClearMessages();
     m_store.mlEntityMsgCnt = 0;
 }
@@ -98,6 +103,14 @@ void MessageControlCore::RescanMessages()
 
 void MessageControlCore::UpdateDisplayState()
 {
+    if (mPhoneHelp) {
+        const bool present = mbUseSoundCard ? mPhoneHelp->SoundCardIsInstalled()
+                                            : mPhoneHelp->VoiceBoardIsInstalled();
+        if (!present) {
+            ShowState(dsNoDevice, QString());
+            return;
+        }
+    }
     if (m_store.mlMsgCnt == 0)
         ShowState(dsNoMessages, QString());
     else if (m_store.mlNewMsgCnt >= 1)
@@ -132,6 +145,8 @@ QString MessageControlCore::ResolveMessageFile(QString sName)
 void MessageControlCore::InitializeForID(const QString &msgID, const QString &MsgCode)
 {
     m_store.msEntityID = FormatEntityID(msgID);
+    if (mPhoneHelp)
+        mPhoneHelp->WaitForIdleState();
     bool HasNewMessages = false;
     if (!m_store.msEntityID.isEmpty()) {
         m_store.SelectEntityMessages();
@@ -141,6 +156,13 @@ void MessageControlCore::InitializeForID(const QString &msgID, const QString &Ms
     }
     Q_EMIT IDChanged(msgID, HasNewMessages, MsgCode);
     UpdateDisplayState();
+}
+
+void MessageControlCore::mPhoneHelp_CallerHangup()
+{
+    mbConnected = false;
+    UpdateDisplayState();
+    m_store.mlEntityPos = 0;
 }
 
 void MessageControlCore::ShowState(int state, const QString &text)

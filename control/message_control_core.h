@@ -3,8 +3,12 @@
 #include "display_renderer.h"
 #include "message_store.h"
 
+#include "telephony/clsPhoneHelp.h"
+
 #include <QObject>
 #include <QTimer>
+
+#include <memory>
 
 namespace VNOrvak
 {
@@ -27,6 +31,21 @@ public:
     MessageStore &store() { return m_store; }
     const MessageStore &store() const { return m_store; }
 
+    /// The telephony helper, created by the first rescan; null before it and
+    /// after releasePhoneHelp().
+    clsPhoneHelp *phoneHelp() const { return mPhoneHelp.get(); }
+    void releasePhoneHelp() { mPhoneHelp.reset(); }
+    /// Whether messages play over the sound card (else the telephone line):
+    /// chooses the device whose absence shows dsNoDevice.
+    void setUseSoundCard(bool useSoundCard) { mbUseSoundCard = useSoundCard; }
+    bool useSoundCard() const { return mbUseSoundCard; }
+    /// A playback route (telephone call or sound card) is open.
+    bool mbConnected = false;
+
+    /// The telephone call of the message line has ended: the next playback
+    /// connects again, and the display shows the state that fits the counts.
+    void mPhoneHelp_CallerHangup();
+
     /// Sets the renderer of the display states (not owned; nullptr for none).
     void setRenderer(DisplayRenderer *renderer) { m_renderer = renderer; }
 
@@ -45,12 +64,15 @@ public:
     /// MsgUpdated. Errors are reported through ReportError and the tick goes
     /// on; it always ends with the timer enabled.
     void tmrCalls_Timer();
-    /// Empties the list and the counts of the folder and the entity's count.
+    /// Creates the telephony helper when there is none (it reads the
+    /// telephony settings and detects the devices), then empties the list and
+    /// the counts of the folder and the entity's count.
     void ResetMessageState();
     /// ResetMessageState(), then a tick at once: MsgUpdated follows whenever
     /// the folder holds a message.
     void RescanMessages();
-    /// Renders the state that fits the counts of the whole folder:
+    /// Renders the state that fits the device and the counts of the whole
+    /// folder: dsNoDevice when the chosen device is missing, else
     /// dsNoMessages, dsNewMessages or dsNoNewMessages.
     void UpdateDisplayState();
     /// Just before playing `sName`: the name to play, its heard name when
@@ -88,6 +110,8 @@ private:
     bool m_timerEnabled = true;
     DisplayRenderer *m_renderer = nullptr;
     int m_lastState = 0;
+    std::unique_ptr<clsPhoneHelp> mPhoneHelp;
+    bool mbUseSoundCard = false;
 };
 
 } // namespace VNOrvak

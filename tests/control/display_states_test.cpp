@@ -1,7 +1,7 @@
 #include "control/control_window.h"
-#include "control/state_renderers.h"
 #include "control/display_states.h"
 #include "control/shape_widget.h"
+#include "control/state_renderers.h"
 
 #include "support/recording_prompter.h"
 #include "support/test_environment.h"

@@ -34,6 +34,9 @@ protected:
     CoreTest()
     {
         modVNQRN::gsLocalPath = ws.root();
+        modVNQRN::gsLocalIni = ws.root() + u"QelLocal.ini";
+        TestWorkstation::writeFile(modVNQRN::gsLocalIni,
+                                   "[VoiceBoard]\nDriver=simulated\nTimeScale=0.001\n");
         dir = ws.root() + u"messages/";
         core.store().msMsgDir = dir;
         core.setRenderer(&renderer);

@@ -32,6 +32,8 @@ protected:
     {
         QDir().mkpath(ws.localAppFolder());
         setting("Zuzidivuz", "VnPath", ws.root() + u"inst");
+        setting("VoiceBoard", "Driver", QStringLiteral("simulated"));
+        setting("VoiceBoard", "TimeScale", QStringLiteral("0.001"));
         QDir().mkpath(messages());
     }
 
@@ -140,6 +142,40 @@ TEST_F(MessageControlTest, SettingsChooseTheDeviceAndThePollInterval)
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_EQ(control.core().timerInterval(), 3000);
     EXPECT_TRUE(control.core().timerRunning());
+}
+
+TEST_F(MessageControlTest, MissingDeviceShowsNoDeviceWhateverTheCounts)
+{
+    message("NA000000001A.vox");
+    setting("Zuzidivuz", "SoundCard", QStringLiteral("1"));
+    setting("VoiceBoard", "WaveDevice", QStringLiteral("none"));
+    control.InitializeForProgram(QStringLiteral("VN"));
+    control.InitializeForID(QStringLiteral("1"));
+    EXPECT_EQ(control.core().lastState(), dsNoDevice);
+    EXPECT_EQ(child<QLabel>("lblNotes")->text(), u"No Soundcard Installed");
+    EXPECT_FALSE(child<QPushButton>("cmdPlayAll")->isEnabled());
+
+    // The telephone line is there: the counts decide again.
+    setting("Zuzidivuz", "SoundCard", QStringLiteral("no"));
+    control.Terminate();
+    control.InitializeForProgram(QStringLiteral("VN"));
+    EXPECT_EQ(control.core().lastState(), dsNewMessages);
+}
+
+TEST_F(MessageControlTest, TerminateGivesTheLineFreeAndReleasesTheHelper)
+{
+    control.Terminate(); // before start-up: nothing to do
+    control.InitializeForProgram(QStringLiteral("VN"));
+    setting("Messages", "MsgPortUsage", QStringLiteral("VN 1"));
+    ASSERT_NE(control.core().phoneHelp(), nullptr);
+    control.Terminate();
+    EXPECT_EQ(control.core().phoneHelp(), nullptr);
+    EXPECT_EQ(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
+                                          QStringLiteral("MsgPortUsage"), QStringLiteral("x"),
+                                          ini()),
+              u"");
+    EXPECT_TRUE(control.core().timerRunning()); // the polling goes on
+    control.Terminate();
 }
 
 TEST_F(MessageControlTest, TooLargeMsgTimerFailsTheCallWithOverflow)
