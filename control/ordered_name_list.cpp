@@ -96,8 +96,17 @@ void OrderedNameList::replaceAll(const QString &from, const QString &to)
     useText();
     if (from.isEmpty() || !contains(from))
         return;
-    m_text.replace(from, to);
-    rebuildText();
+    if (from.size() != to.size()) {
+        m_text.replace(from, to);
+        rebuildText();
+        return;
+    }
+    // Same length: only the steps over each occurrence change.
+    for (qsizetype at = m_text.indexOf(from); at >= 0; at = m_text.indexOf(from, at + to.size())) {
+        replaceRange(at, at + from.size(), to);
+        for (qsizetype cell = at / kStep; cell <= (at + from.size() - 1) / kStep; ++cell)
+            readCell(static_cast<std::size_t>(cell));
+    }
 }
 
 void OrderedNameList::insert(const QString &name)
