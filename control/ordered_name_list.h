@@ -16,7 +16,10 @@ namespace VNOrvak
 /// kept in a table and sorted once when the text is taken, which gives the
 /// same list as inserting each name into the text in turn. As soon as a name
 /// of another form takes part, the list falls back to that insertion on the
-/// text itself, where names of other lengths shift the 13-character steps.
+/// text itself, where names of other lengths shift the 13-character steps;
+/// the text then keeps the value and ordering character read at each step,
+/// and a count of every 12-character window between commas, so that a
+/// stray file costs little more than a well-formed one.
 class OrderedNameList
 {
 public:
@@ -44,12 +47,23 @@ private:
     };
 
     void useText();
+    void startText(const QString &text);
     void insertIntoText(const QString &name);
+    // The text's indexes: the step table from a cell on, the windows of the
+    // names around a changed range.
+    void rebuildText();
+    void refreshCellsFrom(qsizetype cell);
+    void readCell(std::size_t cell);
+    void replaceRange(qsizetype from, qsizetype to, const QString &with);
+    void countWindows(qsizetype from, qsizetype to, int delta);
 
     bool m_table = true;
     std::vector<Entry> m_entries; // in the order added
     QHash<QString, std::size_t> m_index;
-    QString m_text; // the list once it no longer uses the table
+    QString m_text;                // the list once it no longer uses the table
+    std::vector<double> m_cellId;  // value read at each 13-character step
+    std::vector<int> m_cellKey;    // ordering character at each step, -1 past the end
+    QHash<QString, int> m_windows; // 12-character windows between commas
 };
 
 } // namespace VNOrvak

@@ -9,6 +9,8 @@
 using VnmsgCommand = int (*)(const QStringList &args);
 
 int runEnvCommand(const QStringList &args);
+int runScanCommand(const QStringList &args);
+int runEntitiesCommand(const QStringList &args);
 
 inline void printLine(const QString &line)
 {

@@ -16,6 +16,13 @@ const char kUsage[] = "usage: vnmsg COMMAND [ARGS]\n"
                       "                         the settings file, the four folders and the\n"
                       "                         shared messages folder (NAME's first two\n"
                       "                         characters are the application prefix)\n"
+                      "  scan DIR [--now \"YYYY-MM-DD HH:MM:SS\"] [--entity ID]...\n"
+                      "                         poll the messages folder DIR once, as a\n"
+                      "                         control would, and print the list, the\n"
+                      "                         counts, the latest call and, for each ID,\n"
+                      "                         the entity's messages; --now fixes \"today\"\n"
+                      "  entities DIR           one line per entity of DIR: its messages,\n"
+                      "                         new and heard\n"
                       "  help                   show this text\n";
 
 } // namespace
@@ -26,6 +33,8 @@ int main(int argc, char **argv)
     QStringList args = QCoreApplication::arguments().mid(1);
     const std::map<QString, VnmsgCommand> commands = {
         {QStringLiteral("env"), runEnvCommand},
+        {QStringLiteral("scan"), runScanCommand},
+        {QStringLiteral("entities"), runEntitiesCommand},
     };
     if (args.isEmpty() || args[0] == u"help" || args[0] == u"--help" || args[0] == u"-h") {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);

@@ -1,0 +1,45 @@
+# Runs "vnmsg scan" over small folders and checks what it prints.
+# Expects VNMSG (the executable) and WORK (a scratch folder).
+set(dir "${WORK}/vnmsg_scan")
+file(REMOVE_RECURSE "${dir}")
+file(MAKE_DIRECTORY "${dir}/messages/NA000000009A.vox")
+foreach(name NA000000007B.vox NA000000007A.vox MA000000003A.vox NA000000007A.wav nC000000012A.vox)
+    file(WRITE "${dir}/messages/${name}" "voice")
+    execute_process(COMMAND touch -d "2026-03-13 23:59:59" "${dir}/messages/${name}")
+endforeach()
+execute_process(COMMAND touch -d "2026-03-14 08:15:00" "${dir}/messages/NA000000007A.wav")
+
+function(expect_output expected)
+    execute_process(COMMAND "${VNMSG}" ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE err
+                    RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
+        message(FATAL_ERROR "vnmsg ${ARGN}: exit ${rc}\n${out}${err}\nexpected:\n${expected}")
+    endif()
+endfunction()
+
+expect_output([[
+Messages=MA000000003A,NA000000007A,NA000000007B,nC000000012A
+MsgCnt=4
+NewMsgCnt=2
+MsgTodayCnt=4
+LastMsgDate=2026-03-14 08:15:00
+Entity 000000007 List=NA000000007A,NA000000007B Count=2 HasMsgs=1 HasNew=1
+Entity 000000012 List=nC000000012A Count=1 HasMsgs=1 HasNew=0
+Entity 000000099 List= Count=0 HasMsgs=0 HasNew=0
+]] scan "${dir}/messages" --now "2026-03-13 12:00:00" --entity 7 --entity 12 --entity 99)
+
+expect_output([[
+Messages=
+MsgCnt=0
+NewMsgCnt=0
+MsgTodayCnt=0
+LastMsgDate=1899-12-30 00:00:00
+]] scan "${dir}/missing")
+
+# A folder that cannot be read: a message on stderr and a failing exit.
+file(CREATE_LINK loop "${dir}/loop" SYMBOLIC)
+execute_process(COMMAND "${VNMSG}" scan "${dir}/loop" OUTPUT_VARIABLE out ERROR_VARIABLE err
+                RESULT_VARIABLE rc)
+if(rc EQUAL 0 OR NOT out STREQUAL "" OR NOT err MATCHES "cannot read .*loop")
+    message(FATAL_ERROR "unreadable folder: exit ${rc}\n${out}${err}")
+endif()

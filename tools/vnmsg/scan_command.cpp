@@ -1,0 +1,173 @@
+#include "command.h"
+
+#include "control/message_control_core.h"
+#include "control/message_listing.h"
+#include "control/ole_date.h"
+
+#include "shared/modVNQRN.h"
+
+#include <algorithm>
+#include <map>
+
+using namespace modVNQRN;
+using VNOrvak::MessageControlCore;
+
+namespace
+{
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// "Today" as the administrator asked for it.
+class FixedClock final : public Clock
+{
+public:
+    explicit FixedClock(QDateTime now) : m_now(std::move(now)) {}
+    QDateTime now() const override { return m_now; }
+    void sleepMs(int) override {}
+
+private:
+    QDateTime m_now;
+};
+
+struct ScanOptions {
+    QString folder;
+    QDateTime now;
+    QStringList entities;
+};
+
+// Parses "DIR [--now STAMP] [--entity ID]..."; returns an exit code when the
+// arguments are wrong, -1 when they are fine.
+int parseScanArgs(const QString &command, const QStringList &args, ScanOptions &options)
+{
+    if (args.contains(u"--help") || args.contains(u"-h")) {
+        printLine(command == u"scan"
+                      ? QStringLiteral("usage: vnmsg scan DIR [--now \"YYYY-MM-DD HH:MM:SS\"] "
+                                       "[--entity ID]...")
+                      : QStringLiteral("usage: vnmsg entities DIR"));
+        return 0;
+    }
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if ((arg == u"--now" || arg == u"--entity") && i + 1 < args.size()) {
+            const QString value = args[++i];
+            if (arg == u"--entity") {
+                options.entities.append(value);
+                continue;
+            }
+            options.now = QDateTime::fromString(value, kDateFormat);
+            if (!options.now.isValid()) {
+                printError(command + u": --now wants \"YYYY-MM-DD HH:MM:SS\", not " + value);
+                return 2;
+            }
+        } else if (!arg.startsWith(u"--") && options.folder.isEmpty()) {
+            options.folder = arg;
+        } else {
+            printError(command + u": unexpected argument " + arg + u" (try vnmsg help)");
+            return 2;
+        }
+    }
+    if (options.folder.isEmpty()) {
+        printError(command + u": which messages folder? (try vnmsg help)");
+        return 2;
+    }
+    return -1;
+}
+
+// Runs one poll on a fresh control over the folder. False (with the reason on
+// standard error) when the folder cannot be read at all.
+bool scanFolder(const QString &command, const ScanOptions &options, MessageControlCore &core)
+{
+    const QString folder = withTrailingSeparator(options.folder);
+    try {
+        VNOrvak::ListMessageFiles(folder);
+    } catch (const Error &e) {
+        printError(command + u": cannot read " + folder + u": " + e.description());
+        return false;
+    }
+    try {
+        // The error log goes where this workstation keeps it.
+        InitEnvironment(QStringLiteral("VN"));
+    } catch (const Error &) {
+    }
+    core.setTimerEnabled(false);
+    core.store().msMsgDir = folder;
+    core.tmrCalls_Timer();
+    core.setTimerEnabled(false);
+    return true;
+}
+
+} // namespace
+
+int runScanCommand(const QStringList &args)
+{
+    ScanOptions options;
+    if (const int code = parseScanArgs(QStringLiteral("scan"), args, options); code >= 0)
+        return code;
+    FixedClock clock(options.now.isValid() ? options.now : QDateTime::currentDateTime());
+    setAppClock(&clock);
+    MessageControlCore core;
+    const bool scanned = scanFolder(QStringLiteral("scan"), options, core);
+    setAppClock(nullptr);
+    if (!scanned)
+        return 1;
+
+    const VNOrvak::MessageStore &store = core.store();
+    printLine(u"Messages=" + store.msMsgList);
+    printLine(u"MsgCnt=" + QString::number(store.mlMsgCnt));
+    printLine(u"NewMsgCnt=" + QString::number(store.mlNewMsgCnt));
+    printLine(u"MsgTodayCnt=" + QString::number(store.mlMsgTodayCnt));
+    printLine(u"LastMsgDate=" + store.mdLastMsgDate.toString(kDateFormat));
+    for (const QString &id : options.entities) {
+        core.InitializeForID(id);
+        printLine(u"Entity " + store.msEntityID + u" List=" + store.msEntityList + u" Count=" +
+                  QString::number(store.mlEntityMsgCnt) + u" HasMsgs=" +
+                  (store.mbHasEntityMsgs ? u'1' : u'0') + u" HasNew=" +
+                  (store.mbHasEntityNewMsgs ? u'1' : u'0'));
+    }
+    return 0;
+}
+
+int runEntitiesCommand(const QStringList &args)
+{
+    ScanOptions options;
+    if (const int code = parseScanArgs(QStringLiteral("entities"), args, options); code >= 0)
+        return code;
+    if (!options.entities.isEmpty()) {
+        printError(QStringLiteral("entities: --entity belongs to scan"));
+        return 2;
+    }
+    MessageControlCore core;
+    if (!scanFolder(QStringLiteral("entities"), options, core))
+        return 1;
+
+    // One row per id of the well-formed names; the rest counted apart.
+    struct Row {
+        int messages = 0;
+        int fresh = 0;
+    };
+    std::map<QString, Row> rows;
+    int odd = 0;
+    const QStringList names = core.store().msMsgList.split(u',', Qt::SkipEmptyParts);
+    for (const QString &name : names) {
+        const QString id = name.mid(2, 9);
+        const bool digits = name.size() == 12 && std::all_of(id.begin(), id.end(), [](QChar c) {
+                                return c >= u'0' && c <= u'9';
+                            });
+        if (!digits) {
+            ++odd;
+            continue;
+        }
+        Row &row = rows[id];
+        ++row.messages;
+        if (name.startsWith(u'N'))
+            ++row.fresh;
+    }
+    printLine(QStringLiteral("Entity     Messages      New    Heard"));
+    for (const auto &[id, row] : rows)
+        printLine(id + QString::number(row.messages).rightJustified(11) +
+                  QString::number(row.fresh).rightJustified(9) +
+                  QString::number(row.messages - row.fresh).rightJustified(9));
+    printLine(u"Entities=" + QString::number(rows.size()) + u" Messages=" +
+              QString::number(names.size()) + u" OtherNames=" + QString::number(odd));
+    return 0;
+}
