@@ -2,6 +2,8 @@
 
 #include "null_voice_board.h"
 #include "simulated_voice_board.h"
+#include "sound_card_wave_device.h"
+#include "vox_decoder.h"
 
 #include "shared/error_log.h"
 #include "shared/profile.h"
@@ -53,6 +55,9 @@ struct Registry {
         waves.insert(kNone, [](const VoiceBoardConfig &) { return nullptr; });
         waves.insert(kSimulated, [](const VoiceBoardConfig &config) {
             return std::make_unique<SimulatedWaveDevice>(config.timeScale);
+        });
+        waves.insert(QStringLiteral("soundcard"), [](const VoiceBoardConfig &config) {
+            return std::make_unique<SoundCardWaveDevice>(voxRateSetting(config.iniFile));
         });
     }
 };

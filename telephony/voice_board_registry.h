@@ -15,7 +15,7 @@ namespace VoiceBocxLib
 ///
 ///     [VoiceBoard]
 ///     Driver=simulated      ; the line half: "none" (default) or "simulated"
-///     WaveDevice=simulated  ; the wave half: "none" or "simulated"
+///     WaveDevice=soundcard  ; the wave half: "none", "simulated" or "soundcard"
 ///                           ; (default: "simulated" with the simulated driver, else "none")
 ///     TimeScale=1           ; simulated devices: real seconds per simulated second
 ///     Channels=4            ; simulated board: trunk channels (0 = no voice device)

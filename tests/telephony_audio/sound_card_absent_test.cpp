@@ -1,8 +1,10 @@
 // Run by CTest with PULSE_SERVER pointing at nothing and no ALSA device: the
 // system lists no audio output.
 
+#include "telephony/clsPhoneHelp.h"
 #include "telephony/sound_card_player.h"
 
+#include "shared/environment.h"
 #include "shared/error.h"
 #include "support/test_environment.h"
 
@@ -27,4 +29,14 @@ TEST(SoundCardAbsentTest, NoOutputMeansNoWaveDeviceAndNoPlay)
     }
     EXPECT_FALSE(player.isPlaying());
     EXPECT_EQ(player.elapsedSeconds(), 0);
+}
+
+TEST(SoundCardAbsentTest, TheHelperFindsNoSoundCard)
+{
+    TestWorkstation ws;
+    modVNQRN::gsLocalIni = ws.root() + u"QelLocal.ini";
+    TestWorkstation::writeFile(modVNQRN::gsLocalIni,
+                               "[VoiceBoard]\nDriver=none\nWaveDevice=soundcard\n");
+    clsPhoneHelp helper;
+    EXPECT_FALSE(helper.SoundCardIsInstalled());
 }
