@@ -124,7 +124,17 @@ TEST_F(SoundCardPlayerTest, StopSilencesAtOnceAndKeepsThePosition)
     const QString path = messageFile(speechLikeMessage(2000));
     double stoppedMs = 0;
     bool nestedRefused = false;
-    QTimer::singleShot(1200, &player, [&] {
+    // Stop once 1.2 s of the message has reached the sink, however late the
+    // device started on a loaded machine.
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, &player, [&] {
+        if (!player.isPlaying())
+            return;
+        const auto [first, end] = soundSpan(capture->samples().mid(mark));
+        if (end - first < 1200 * 8)
+            return;
+        watch.stop();
         try {
             player.play(path); // a second play while one runs
         } catch (const modVNQRN::Error &e) {
@@ -134,6 +144,7 @@ TEST_F(SoundCardPlayerTest, StopSilencesAtOnceAndKeepsThePosition)
         player.stop();
         player.stop();
     });
+    watch.start();
     playHeard(path);
     EXPECT_TRUE(nestedRefused);
     EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::Stopped);
