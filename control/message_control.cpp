@@ -21,6 +21,7 @@ MessageControl::MessageControl(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MessageControl"));
     m_w = buildControlWindow(this);
+    connectButtons();
     m_core.setRenderer(this);
     connect(&m_core, &MessageControlCore::MsgUpdated, this, &MessageControl::MsgUpdated);
     connect(&m_core, &MessageControlCore::FinishedPlayingNewMsg, this,
@@ -74,10 +75,30 @@ void MessageControl::Terminate()
     clsPhoneHelp *helper = m_core.phoneHelp();
     if (!helper)
         return;
+    if (mPlayDepth > 0) {
+        // During a playback: stop it; the play procedure releases the helper
+        // once it has left, so no call still running uses a released board.
+        mbReleasePending = true;
+        mbStopRequested = true;
+        m_core.store().msPlayQueue.clear();
+        helper->StopMsg();
+        return;
+    }
+    releaseTelephony();
+}
+
+void MessageControl::releaseTelephony()
+{
+    mbReleasePending = false;
+    clsPhoneHelp *helper = m_core.phoneHelp();
+    if (!helper)
+        return;
     helper->WaitForIdleState();
     WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgPortUsage"), QString(),
                        gsLocalIni);
     m_core.releasePhoneHelp();
+    // The released helper's route is gone: the next playback connects again.
+    m_core.mbConnected = false;
 }
 
 QString MessageControl::GetRightItem(QString &sList, const QString &sDelim)

@@ -67,6 +67,21 @@ public:
     /// helper; the polling goes on. Does nothing when already terminated.
     Q_INVOKABLE void Terminate();
 
+    /// 0x60030003: presses New Msg: selects the entity with the lowest id
+    /// that has a new message and plays that message.
+    Q_INVOKABLE void ClickNewMsgButton();
+    /// 0x60030004: presses Previous: selects the entity before the current
+    /// one in id order (wrapping around to the last) and plays its messages.
+    Q_INVOKABLE void ClickPrevMsgButton();
+    /// 0x60030005: runs the same handler as ClickPrevMsgButton (kept so for
+    /// hosts written against it); Next runs only on a click of its button.
+    Q_INVOKABLE void ClickNextMsgButton();
+    /// 0x60030026: presses Play, Pause or Resume, whichever the button shows.
+    Q_INVOKABLE void ClickPlayAllMsgButton();
+    /// 0x60030027: presses Play Last or Stop, whichever the button shows.
+    /// Unlike the others, a failure is thrown to the host.
+    Q_INVOKABLE void ClickPlayLastMsgButton();
+
     /// 0x60030020: removes and returns the last item of a delimited list
     /// ("," when `sDelim` is empty); `sList` keeps the rest.
     QString GetRightItem(QString &sList, const QString &sDelim = QString());
@@ -98,6 +113,36 @@ private:
     void ShowState(int state, const QString &text) override;
     void ClearNotes() override;
     void LoadSettings();
+    void releaseTelephony();
+
+    // The buttons (message_control_buttons.cpp).
+    void cmdNewMsg_Click();
+    void cmdPrevMsg_Click();
+    void cmdNextMsg_Click();
+    void cmdPlayAll_Click();
+    void cmdPlayLast_Click();
+    void selectAndPlayAll(const QString &msgID);
+    void connectButtons();
+    void clicked(void (MessageControl::*handler)());
+    void startAfresh();
+
+    // The playback route (device_connection.cpp).
+    bool ConnectDevice();
+    bool PrepareConnection();
+
+    // The play engine (play_engine.cpp).
+    void PlayAllMsgs(qint32 &lSkipSecs);
+    void PlayLastMsg(qint32 &lSkipSecs);
+    void PlayNewMsg(qint32 &lSkipSecs);
+    struct Played {
+        bool paused = false; ///< Pause was pressed during the play
+        bool hungUp = false; ///< the telephone hung up during the play
+    };
+    Played PlayOneMessage(const QString &name, qint32 &lSkipSecs);
+    void markPlayed(const QString &name);
+    void finishPlayback();
+    clsPhoneHelp &phoneHelp();
+    auto enterPlayback();
 
     MessageControlCore m_core;
     ControlWidgets m_w;
@@ -105,6 +150,14 @@ private:
     QString msTempFile;
     bool mbEnabled = false;
     bool mbRenameOnStop = false;
+
+    // A Resume runs the play procedure that started the playback.
+    bool mbPlayAllMode = false;    ///< Play, Previous or Next started it (else Play Last)
+    bool mbPlayNewMode = false;    ///< New Msg started it
+    bool mbStopRequested = false;  ///< Stop was pressed during the playback
+    qint32 mlResumeSecs = 0;       ///< seconds of the paused message already played
+    int mPlayDepth = 0;            ///< play procedures running (nested through clicks)
+    bool mbReleasePending = false; ///< Terminate came during a playback
 };
 
 } // namespace VNOrvak

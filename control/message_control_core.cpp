@@ -3,6 +3,7 @@
 #include "display_states.h"
 #include "message_listing.h"
 #include "numeric_value.h"
+#include "reported_step.h"
 
 #include "shared/error.h"
 #include "shared/error_log.h"
@@ -11,9 +12,6 @@
 #include <QFileInfo>
 
 #include <cmath>
-
-using modVNQRN::currentError;
-using modVNQRN::ReportError;
 
 namespace VNOrvak
 {
@@ -59,27 +57,11 @@ void MessageControlCore::tmrCalls_Timer()
     m_store.ClearMessages();
     // Each step reports its own failure and the tick goes on with the next.
     MessageListing listing;
-    try {
-        listing = ListMessageFiles(m_store.msMsgDir);
-    } catch (...) {
-        ReportError(currentError(), QString());
-    }
-    try {
-        m_store.AddListedMessages(listing);
-    } catch (...) {
-        ReportError(currentError(), QString());
-    }
+    runReported([&] { listing = ListMessageFiles(m_store.msMsgDir); });
+    runReported([&] { m_store.AddListedMessages(listing); });
     if (m_store.msMsgList != sOld) {
-        try {
-            UpdateDisplayState();
-        } catch (...) {
-            ReportError(currentError(), QString());
-        }
-        try {
-            Q_EMIT MsgUpdated();
-        } catch (...) {
-            ReportError(currentError(), QString());
-        }
+        runReported([&] { UpdateDisplayState(); });
+        runReported([&] { Q_EMIT MsgUpdated(); });
     }
     setTimerEnabled(true);
 }
@@ -88,8 +70,9 @@ void MessageControlCore::ResetMessageState()
 {
     if (!mPhoneHelp) {
         mPhoneHelp = std::make_unique<clsPhoneHelp>();
+        // No caller waits for the event's handler: its failure is reported.
         connect(mPhoneHelp.get(), &clsPhoneHelp::CallerHangup, this,
-                &MessageControlCore::mPhoneHelp_CallerHangup);
+                [this] { runReported([this] { mPhoneHelp_CallerHangup(); }); });
     }
     m_store.ClearMessages();
     m_store.mlEntityMsgCnt = 0;

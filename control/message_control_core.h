@@ -80,6 +80,13 @@ public:
     /// raised), or "" when the message is gone (the operator is told, the
     /// control rescans, reselects the entity and raises MsgUpdated).
     QString ResolveMessageFile(QString sName);
+    /// After this workstation has played the new message `sName`: renames
+    /// its file in the shared folder to the heard name and puts the heard
+    /// name in the lists at once. Tells the operator when another workstation
+    /// heard it first or the purge removed it; any other failure is reported
+    /// and the lists are left to the next poll. Heard names ("M...") are left
+    /// alone.
+    void MarkHeard(const QString &sName);
     /// Selects the entity `msgID` (kept as nine digits), raises IDChanged
     /// with `msgID` as given and renders the display state.
     void InitializeForID(const QString &msgID, const QString &MsgCode = QString());

@@ -77,8 +77,8 @@ public:
     void PlayTone(qint32 numbeeps);
     /// Stops the current play or recording and sets ActionStopped.
     void StopMsg();
-    /// Stops the current play and returns the position reached, in whole
-    /// seconds, as text (for a later resume with `skipsecs`).
+    /// Stops the current play and returns the whole seconds it played, as
+    /// text: added to the seconds skipped, the point to resume from.
     QString PauseMsg();
     /// Plays the greeting, then records into `recordfile` and copies it to
     /// `serverfile`. False when stopped during the greeting or nothing was

@@ -212,7 +212,7 @@ void SimulatedVoiceBoard::linePlayFile(const QString &path, qint32, const QStrin
         runOperation(SimOp::PlayFile, kChannelPlaying, std::max(0.0, length - skip));
     m_stopTones.clear();
     const double end = std::min(length, skip + out.position);
-    m_elapsed = wholeSeconds(end);
+    m_elapsed = wholeSeconds(end - skip);
     m_plays.append({path, static_cast<qint32>(skip), end, out.ending});
     if (out.ending == SimEnding::HangUp)
         throw voiceBocxError(vbErrFarEndGone);
@@ -222,7 +222,7 @@ qint32 SimulatedVoiceBoard::lineElapsedSeconds() const
 {
     // Read during a stop, before the blocked play has returned, it is already final.
     if (m_current && m_currentOp == SimOp::PlayFile)
-        return wholeSeconds(std::min(m_playLength, m_playSkip + m_current->position()));
+        return wholeSeconds(std::min(m_playLength - m_playSkip, m_current->position()));
     return m_elapsed;
 }
 

@@ -47,7 +47,7 @@ void SimulatedWaveDevice::play(const QString &path, qint32, qint32 skipSeconds)
     const SimEnding ending = op.run();
     m_current = nullptr;
     const double end = std::min(length, skip + op.position());
-    m_elapsed = static_cast<qint32>(std::floor(end + 1e-9));
+    m_elapsed = static_cast<qint32>(std::floor(end - skip + 1e-9));
     m_plays.append({path, static_cast<qint32>(skip), end, ending});
 }
 
@@ -55,7 +55,7 @@ qint32 SimulatedWaveDevice::elapsedSeconds() const
 {
     if (m_current)
         return static_cast<qint32>(
-            std::floor(std::min(m_playLength, m_playSkip + m_current->position()) + 1e-9));
+            std::floor(std::min(m_playLength - m_playSkip, m_current->position()) + 1e-9));
     return m_elapsed;
 }
 

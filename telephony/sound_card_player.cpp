@@ -94,7 +94,7 @@ void SoundCardPlayer::playAudio(const PcmAudio &audio, qint32 skipSeconds)
     const qint64 skipFrames =
         std::clamp<qint64>(qint64(std::max(skipSeconds, 0)) * audio.sampleRate, 0, totalFrames);
     m_skipMs = skipFrames * 1000 / audio.sampleRate;
-    m_elapsedMs = m_skipMs;
+    m_elapsedMs = 0;
 
     // Silence on both sides: the lead-in covers the device's start-up, the
     // tail fills the device's queue so that the last syllable is pushed out
@@ -191,7 +191,7 @@ void SoundCardPlayer::finish(Ending ending)
     const qint64 heard = ending == Ending::End ? m_audioEnd - m_audioStart
                                                : std::clamp<qint64>(playedBytes() - m_audioStart, 0,
                                                                     m_audioEnd - m_audioStart);
-    m_elapsedMs = m_skipMs + heard * 1000 / m_bytesPerSecond;
+    m_elapsedMs = heard * 1000 / m_bytesPerSecond;
     m_ending = ending;
     m_feedTimer.stop();
     if (m_sink) {

@@ -82,9 +82,9 @@ public:
     bool isPlaying() const { return m_loop != nullptr; }
     Ending lastEnding() const { return m_ending; }
 
-    /// Position reached by the last play, in the message: the skipped seconds
-    /// plus what was actually heard. Whole seconds, rounded down, so that a
-    /// play resumed from it repeats a fraction rather than losing one.
+    /// What the last play actually played, skipped seconds not counted. Whole
+    /// seconds, rounded down, so that a play resumed from it repeats a
+    /// fraction rather than losing one.
     qint32 elapsedSeconds() const { return qint32(m_elapsedMs / 1000); }
     qint64 elapsedMs() const { return m_elapsedMs; }
 

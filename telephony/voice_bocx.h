@@ -89,8 +89,8 @@ public:
     virtual void setAutoRouteMedia(bool on) = 0;
     virtual void setMediaChannel(qint16 channel) = 0;
 
-    /// The position, in whole seconds from the start of the file, that the
-    /// last PlayFile reached (skip seconds included).
+    /// The seconds the last PlayFile actually played, rounded down; the
+    /// skipped seconds are not counted (while it plays: so far).
     virtual qint32 ElapsedSeconds() const = 0;
     /// kChannelIdle when no operation runs on the trunk channel.
     virtual qint32 ChannelState() const = 0;

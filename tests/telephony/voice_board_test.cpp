@@ -100,7 +100,7 @@ TEST_F(VoiceBoardTest, PlaybackLastsAsLongAsTheMessageScaled)
     EXPECT_LT(ms, 1000);
     EXPECT_EQ(during, kChannelPlaying);
     EXPECT_EQ(board().ChannelState(), kChannelIdle);
-    EXPECT_EQ(board().ElapsedSeconds(), 10);
+    EXPECT_EQ(board().ElapsedSeconds(), 8);
 }
 
 TEST_F(VoiceBoardTest, StopVoiceFromTheEventLoopEndsABlockedPlay)

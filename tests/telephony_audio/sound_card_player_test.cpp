@@ -166,7 +166,7 @@ TEST_F(SoundCardPlayerTest, SkipSecondsStartLaterInTheMessage)
     const QString path = messageFile(speechLikeMessage(2000));
     playHeard(path, 1);
     EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::End);
-    EXPECT_EQ(player.elapsedSeconds(), 2);
+    EXPECT_EQ(player.elapsedSeconds(), 1); // what was played, the skipped second not counted
     const QVector<qint16> tail(reference.constBegin() + 8000, reference.constEnd());
     EXPECT_GT(findSignal(tail, heard).correlation, 0.95);
     const auto [first, end] = soundSpan(heard);
@@ -177,7 +177,7 @@ TEST_F(SoundCardPlayerTest, SkipSecondsStartLaterInTheMessage)
     t.start();
     player.play(path, 5);
     EXPECT_LT(t.elapsed(), 1000);
-    EXPECT_EQ(player.elapsedSeconds(), 2);
+    EXPECT_EQ(player.elapsedSeconds(), 0);
 }
 
 TEST_F(SoundCardPlayerTest, OddFilesPlayAsWhatTheyAreOrFailBeforeAnySound)

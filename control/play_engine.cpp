@@ -1,0 +1,184 @@
+#include "message_control.h"
+
+#include "display_states.h"
+#include "reported_step.h"
+
+#include "shared/list_items.h"
+
+#include <QPushButton>
+#include <QScopeGuard>
+
+using modVNQRN::GetLeftItem;
+
+namespace VNOrvak
+{
+
+namespace
+{
+
+// Keys of the telephone that end a message and go on with the next.
+constexpr auto kStopTones = u"0123456789#ABCD";
+constexpr qint32 kFileFormat = 1;
+constexpr qint32 kEndBeeps = 3;
+constexpr auto kPausedCaption = u"Res&ume";
+
+bool isNewName(const QString &name)
+{
+    return name.left(1).toUpper() == u"N";
+}
+
+} // namespace
+
+// Counts the running play procedures, so that a Terminate that arrives
+// during a playback releases the helper only once the outermost has left.
+auto MessageControl::enterPlayback()
+{
+    ++mPlayDepth;
+    return qScopeGuard([this] {
+        if (--mPlayDepth == 0 && mbReleasePending)
+            runReported([this] { releaseTelephony(); });
+    });
+}
+
+MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint32 &lSkipSecs)
+{
+    runReported([&] { m_core.ShowState(dsPlaying, name); });
+    const QString destFile = msTempFile;
+    const QString sourceFile = m_core.store().msMsgDir + name + u".vox";
+    const bool wasConnected = m_core.mbConnected;
+    // A Terminate while the call was being made: nothing more is played.
+    if (!mbReleasePending) {
+        runReported([&] {
+            if (m_core.useSoundCard())
+                phoneHelp().PlayWithSoundCard(destFile, sourceFile, lSkipSecs, kFileFormat);
+            else
+                phoneHelp().PlayWithVoiceBoard(destFile, sourceFile, QString::fromUtf16(kStopTones),
+                                               lSkipSecs, kFileFormat);
+        });
+    }
+    // Pause and Stop clicks ran inside the play call; they leave their mark
+    // on the Play button's caption and on mbStopRequested.
+    Played played;
+    played.paused = m_w.cmdPlayAll->text() == QStringView(kPausedCaption);
+    played.hungUp = wasConnected && !m_core.mbConnected;
+    return played;
+}
+
+// A new message just heard: it takes its heard name and the host is told.
+void MessageControl::markPlayed(const QString &name)
+{
+    runReported([&] { m_core.MarkHeard(name); });
+    runReported([&] { Q_EMIT FinishedPlayingNewMsg(); });
+}
+
+void MessageControl::finishPlayback()
+{
+    if (!m_core.useSoundCard())
+        runReported([&] { phoneHelp().PlayTone(kEndBeeps); });
+    runReported([&] { m_core.UpdateDisplayState(); });
+}
+
+void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
+{
+    const auto playback = enterPlayback();
+    bool connected = true;
+    runReported([&] { connected = PrepareConnection(); });
+    if (!connected)
+        return;
+    MessageStore &store = m_core.store();
+    if (store.msPlayQueue.isEmpty())
+        store.msPlayQueue = store.msEntityList;
+    if (m_w.cmdPlayAll->text() != QStringView(kPausedCaption))
+        store.mlEntityPos = 0;
+    while (!store.msPlayQueue.isEmpty()) {
+        QString name = GetLeftItem(store.msPlayQueue, QStringLiteral(","));
+        runReported([&] { name = m_core.ResolveMessageFile(name); });
+        if (name.isEmpty())
+            return;
+        // A resumed message keeps its number.
+        if (lSkipSecs == 0)
+            ++store.mlEntityPos;
+        const Played played = PlayOneMessage(name, lSkipSecs);
+        if (mbStopRequested || played.hungUp) {
+            store.msPlayQueue.clear();
+            return;
+        }
+        if (played.paused) {
+            store.msPlayQueue =
+                store.msPlayQueue.isEmpty() ? name : name + u',' + store.msPlayQueue;
+            return;
+        }
+        // Also ends the skip of a resume: later messages play from their start.
+        mlResumeSecs = 0;
+        if (isNewName(name))
+            markPlayed(name);
+    }
+    finishPlayback();
+}
+
+void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
+{
+    const auto playback = enterPlayback();
+    bool connected = true;
+    runReported([&] { connected = PrepareConnection(); });
+    if (!connected)
+        return;
+    MessageStore &store = m_core.store();
+    QString copy = store.msEntityList;
+    QString name;
+    qint32 count = 0;
+    while (!copy.isEmpty()) {
+        name = GetLeftItem(copy, QStringLiteral(","));
+        ++count;
+    }
+    store.mlEntityPos = count;
+    runReported([&] { name = m_core.ResolveMessageFile(name); });
+    if (name.isEmpty())
+        return;
+    const Played played = PlayOneMessage(name, lSkipSecs);
+    if (played.paused)
+        return;
+    mlResumeSecs = 0;
+    if (mbStopRequested || played.hungUp)
+        return;
+    if (isNewName(name))
+        markPlayed(name);
+    finishPlayback();
+}
+
+void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
+{
+    const auto playback = enterPlayback();
+    bool connected = true;
+    runReported([&] { connected = PrepareConnection(); });
+    if (!connected)
+        return;
+    MessageStore &store = m_core.store();
+    // The entity's first new message; its last message when none is new.
+    QString copy = store.msEntityList;
+    QString name;
+    qint32 count = 0;
+    while (!copy.isEmpty()) {
+        name = GetLeftItem(copy, QStringLiteral(","));
+        ++count;
+        if (isNewName(name))
+            break;
+    }
+    store.mlEntityPos = count;
+    runReported([&] { name = m_core.ResolveMessageFile(name); });
+    if (name.isEmpty())
+        return;
+    const Played played = PlayOneMessage(name, lSkipSecs);
+    if (played.paused)
+        return;
+    mlResumeSecs = 0;
+    if (played.hungUp)
+        return;
+    // With "RenameOnStop" on, a new message the operator stopped counts as heard.
+    if (mbStopRequested && !mbRenameOnStop)
+        return;
+    markPlayed(name);
+    finishPlayback();
+}
+
+} // namespace VNOrvak

@@ -1,0 +1,545 @@
+// Playing messages end to end: a real messages folder, the control and the
+// simulated voice board (telephone line or sound card), checked by what the
+// operator hears (the board's record), sees (captions, labels) and what lands
+// on disk.
+
+#include "control/display_states.h"
+#include "control/message_control.h"
+
+#include "message_folder.h"
+#include "support/fake_clock.h"
+#include "support/recording_prompter.h"
+#include "support/test_environment.h"
+
+#include "shared/error.h"
+#include "shared/profile.h"
+#include "telephony/simulated_voice_board.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+using namespace VNOrvak;
+using namespace VoiceBocxLib;
+using namespace Qt::StringLiterals;
+
+namespace
+{
+
+using Action = std::function<void()>;
+
+// A message name for entity `id`: status letter, a carried character, the id
+// as nine digits, and the ordering character.
+QString msg(char status, int id, char order = 'A')
+{
+    return QString(QChar::fromLatin1(status)) + u'0' + QString::number(id).rightJustified(9, u'0') +
+           QChar::fromLatin1(order);
+}
+
+class PlaybackTest : public ::testing::TestWithParam<bool>
+{
+protected:
+    PlaybackTest()
+    {
+        QDir().mkpath(ws.localAppFolder());
+        QDir().mkpath(messages());
+        setting("Zuzidivuz", "VnPath", ws.root() + u"inst");
+        setting("Zuzidivuz", "SoundCard", soundCard() ? QStringLiteral("1") : QStringLiteral("0"));
+        setting("Messages", "MsgTimer", QStringLiteral("0")); // polls only when a test ticks
+        setting("Messages", "Msgport", QStringLiteral("1"));
+        setting("Messages", "ConnectString", QStringLiteral("201"));
+        setting("VoiceBoard", "Driver", QStringLiteral("simulated"));
+        setting("VoiceBoard", "TimeScale", QStringLiteral("0.001"));
+    }
+
+    bool soundCard() const { return GetParam(); }
+    QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
+    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
+    QString file(const QString &name) const { return messages() + name + u".vox"; }
+    void setting(const char *section, const char *key, const QString &value)
+    {
+        modVNQRN::WriteProfileString(QString::fromUtf8(section), QString::fromUtf8(key), value,
+                                     ini());
+    }
+    // A message of `seconds` seconds: its length tells the plays apart.
+    void message(const QString &name, int seconds)
+    {
+        writeMessageFile(messages(), name + u".vox", QDateTime(QDate(2026, 3, 14), QTime(8, 0)),
+                         QByteArray(seconds * 4000, '\x11'));
+    }
+
+    // Starts the control on `id` and watches every play.
+    void start(MessageControl &c, int id)
+    {
+        c.InitializeForProgram(QStringLiteral("VN-Console"));
+        if (id)
+            c.InitializeForID(QString::number(id));
+        QObject::connect(&c, &MessageControl::FinishedPlayingNewMsg,
+                         [this] { finishedDuring << playNumber; });
+        arm(1);
+    }
+    void start(int id) { start(control, id); }
+
+    SimulatedVoiceBoard &board() { return *SimulatedVoiceBoard::last(); }
+    const QList<SimPlay> &plays()
+    {
+        return soundCard() ? board().simulatedWave()->plays() : board().plays();
+    }
+    QList<double> playedLengths()
+    {
+        QList<double> out;
+        for (const SimPlay &p : plays())
+            out << p.endPosition - p.startSecond;
+        return out;
+    }
+    QList<qint32> startSeconds()
+    {
+        QList<qint32> out;
+        for (const SimPlay &p : plays())
+            out << p.startSecond;
+        return out;
+    }
+
+    // Runs `action` at `second` of the n-th message played since start().
+    void during(int n, double second, Action action)
+    {
+        if (n <= armed)
+            at(second, std::move(action));
+        else
+            script[n].push_back({second, std::move(action)});
+    }
+    // Scripts play n (the next one): its actions, and on its start a record
+    // of what the window shows and the scripting of play n + 1.
+    void arm(int n)
+    {
+        armed = n;
+        for (auto &[second, action] : script[n])
+            at(second, action);
+        at(0, [this, n] {
+            playNumber = n;
+            shown << label("lblMessages")->text();
+            arm(n + 1);
+        });
+    }
+    void at(double second, Action a)
+    {
+        if (soundCard())
+            board().simulatedWave()->duringNextPlay(second, std::move(a));
+        else
+            board().during(SimOp::PlayFile, second, std::move(a));
+    }
+
+    QPushButton *button(const char *name)
+    {
+        return control.findChild<QPushButton *>(QString::fromUtf8(name));
+    }
+    QLabel *label(const char *name) { return control.findChild<QLabel *>(QString::fromUtf8(name)); }
+    QString playAllCaption() { return button("cmdPlayAll")->text(); }
+    // The tones after the last message: three short beeps on the telephone.
+    int endBeeps()
+    {
+        int n = 0;
+        const auto &tones = board().tones();
+        for (auto it = tones.rbegin(); it != tones.rend() && it->length == 1; ++it)
+            ++n;
+        return n;
+    }
+
+    TestWorkstation ws;
+    FakeClock clock;
+    RecordingPrompter prompter;
+    MessageControl control;
+    std::map<int, std::vector<std::pair<double, Action>>> script;
+    int playNumber = 0;
+    int armed = 0;
+    QStringList shown;         // lblMessages at the start of each play
+    QList<int> finishedDuring; // the play during or after which each FinishedPlayingNewMsg came
+};
+
+// Four messages of entity 42, the first and the third new.
+class FourMessages : public PlaybackTest
+{
+protected:
+    FourMessages()
+    {
+        message(msg('N', 42, 'A'), 11);
+        message(msg('M', 42, 'B'), 12);
+        message(msg('N', 42, 'C'), 13);
+        message(msg('M', 42, 'D'), 14);
+        message(msg('N', 77), 5);
+    }
+};
+
+TEST_P(FourMessages, PlayAllPlaysInOrderMarksTheNewOnesAndEndsWithBeeps)
+{
+    start(42);
+    const int tonesBefore = soundCard() ? 0 : int(board().tones().size());
+    control.ClickPlayAllMsgButton();
+
+    EXPECT_EQ(playedLengths(), (QList<double>{11, 12, 13, 14}));
+    EXPECT_EQ(shown, (QStringList{u"1 of 4 messages"_s, u"2 of 4 messages"_s, u"3 of 4 messages"_s,
+                                  u"4 of 4 messages"_s}));
+    EXPECT_EQ(finishedDuring, (QList<int>{1, 3}));
+    for (char order : {'A', 'B', 'C', 'D'}) {
+        EXPECT_TRUE(QFile::exists(file(msg('M', 42, order)))) << order;
+        EXPECT_FALSE(QFile::exists(file(msg('N', 42, order)))) << order;
+    }
+    EXPECT_EQ(control.NewMsgCnt(), 1);
+    if (soundCard()) {
+        EXPECT_TRUE(board().tones().isEmpty());
+        EXPECT_TRUE(board().dials().isEmpty());
+    } else {
+        // One beep before each message, then three at the end.
+        EXPECT_EQ(board().tones().size(), tonesBefore + 4 + 3);
+        EXPECT_EQ(endBeeps(), 3);
+        EXPECT_EQ(board().dials(), QStringList{u"201"_s});
+    }
+    EXPECT_EQ(control.core().lastState(), dsNewMessages); // entity 77 is still new
+    EXPECT_EQ(playAllCaption(), u"&Play");
+    EXPECT_TRUE(control.core().timerEnabled());
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+
+    // The route stays open: a second Play makes no new call.
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(plays().size(), 8);
+    EXPECT_LE(board().dials().size(), 1);
+}
+
+TEST_P(FourMessages, PauseAndResumeContinueFromTheSecondReached)
+{
+    start(42);
+    during(3, 8, [&] { control.ClickPlayAllMsgButton(); });
+    during(4, 4, [&] { control.ClickPlayAllMsgButton(); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(playAllCaption(), u"Res&ume");
+    EXPECT_EQ(button("cmdPlayLast")->text(), u"&Stop");
+    EXPECT_EQ(control.core().lastState(), dsPaused);
+    EXPECT_EQ(label("lblMessages")->text(), u"3 of 4 messages");
+    EXPECT_TRUE(control.core().timerEnabled()); // polling goes on while paused
+    EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'C'))));
+    EXPECT_EQ(finishedDuring, QList<int>{1});
+
+    // Resume, and pause again 4 seconds later: the stretches add up.
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(playAllCaption(), u"Res&ume");
+    control.ClickPlayAllMsgButton();
+
+    // Over the telephone the message goes on from the second reached; the
+    // sound card starts it again from its beginning.
+    const QList<qint32> from =
+        soundCard() ? QList<qint32>{0, 0, 0, 0, 0, 0} : QList<qint32>{0, 0, 0, 8, 12, 0};
+    EXPECT_EQ(startSeconds(), from);
+    EXPECT_EQ(plays()[4].endPosition, 13);
+    EXPECT_EQ(shown,
+              (QStringList{u"1 of 4 messages"_s, u"2 of 4 messages"_s, u"3 of 4 messages"_s,
+                           u"3 of 4 messages"_s, u"3 of 4 messages"_s, u"4 of 4 messages"_s}));
+    EXPECT_EQ(finishedDuring, (QList<int>{1, 5}));
+    EXPECT_FALSE(QFile::exists(file(msg('N', 42, 'C'))));
+    EXPECT_EQ(control.core().lastState(), dsNewMessages);
+}
+
+TEST_P(FourMessages, StopEndsThePlaybackAndForgetsThePause)
+{
+    start(42);
+    during(1, 4, [&] { control.ClickPlayAllMsgButton(); }); // pause at 4 s
+    control.ClickPlayAllMsgButton();
+    control.ClickPlayLastMsgButton(); // Stop while paused
+    EXPECT_EQ(playAllCaption(), u"&Play");
+    EXPECT_EQ(button("cmdPlayLast")->text(), u"Play &Last");
+    EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'A'))));
+    EXPECT_TRUE(finishedDuring.isEmpty());
+
+    // A fresh Play starts from message 1; Stop during message 2 marks nothing
+    // more, plays nothing more and does not beep.
+    during(3, 3, [&] { control.ClickPlayAllMsgButton(); });
+    during(4, 2, [&] { control.ClickPlayLastMsgButton(); });
+    control.ClickPlayAllMsgButton(); // plays 1, pauses 2 at 3 s
+    control.ClickPlayAllMsgButton(); // resumes 2: its skip starts from 3 s, not 7
+    EXPECT_EQ(plays().size(), 4);
+    EXPECT_EQ(plays()[3].startSecond, soundCard() ? 0 : 3);
+    EXPECT_EQ(plays()[3].ending, SimEnding::StopVoice);
+    EXPECT_EQ(finishedDuring, QList<int>{2});
+    if (!soundCard()) {
+        EXPECT_EQ(endBeeps(), 0);
+    }
+    EXPECT_EQ(playAllCaption(), u"&Play");
+    EXPECT_TRUE(control.core().timerEnabled());
+
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(plays()[4].endPosition, 11); // message 1 again
+}
+
+TEST_P(PlaybackTest, PlayLastAndNewMsgPlayOneMessage)
+{
+    message(msg('M', 3, 'A'), 6);
+    message(msg('N', 3, 'B'), 7);
+    message(msg('N', 3, 'C'), 8);
+    message(msg('N', 7, 'A'), 9);
+    message(msg('M', 5, 'A'), 4);
+    message(u"MN000000001A"_s, 3); // a heard message with an "N" inside its name
+    start(5);
+    QStringList ids;
+    QObject::connect(&control, &MessageControl::IDChanged,
+                     [&](const QString &id, bool &hasNew, const QString &code) {
+                         ids << id + u'|' + (hasNew ? u"new" : u"") + u'|' + code;
+                     });
+
+    // New Msg: the lowest id with a new message, its first new message.
+    control.ClickNewMsgButton();
+    EXPECT_EQ(ids, QStringList{u"000000003|new|"_s});
+    EXPECT_EQ(playedLengths(), QList<double>{7});
+    EXPECT_EQ(shown, QStringList{u"2 of 3 messages"_s});
+    EXPECT_TRUE(QFile::exists(file(msg('M', 3, 'B'))));
+
+    // Play Last on entity 3: its third message, marked heard.
+    control.ClickPlayLastMsgButton();
+    EXPECT_EQ(playedLengths().last(), 8);
+    EXPECT_EQ(shown.last(), u"3 of 3 messages");
+    EXPECT_TRUE(QFile::exists(file(msg('M', 3, 'C'))));
+    EXPECT_EQ(finishedDuring, (QList<int>{1, 2}));
+
+    // A New Msg paused is resumed by New Msg's own procedure, not Play Last's.
+    during(3, 4, [&] { control.ClickPlayAllMsgButton(); });
+    control.ClickNewMsgButton();
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(playedLengths().mid(2), (QList<double>{4, soundCard() ? 9.0 : 5.0}));
+    EXPECT_FALSE(QFile::exists(file(msg('N', 7, 'A'))));
+
+    // Nothing new left anywhere.
+    prompter.boxes.clear();
+    control.ClickNewMsgButton();
+    EXPECT_EQ(prompter.texts(), QStringList{u"New Message listened to on another workstation"_s});
+    EXPECT_EQ(plays().size(), 4);
+    EXPECT_TRUE(control.core().timerEnabled());
+}
+
+TEST_P(PlaybackTest, PreviousAndNextWrapAroundTheEntities)
+{
+    message(msg('M', 3), 3);
+    message(msg('M', 5), 5);
+    message(msg('M', 70), 7);
+    start(5);
+    auto next = [&] { button("cmdNextMsg")->click(); };
+    next();
+    EXPECT_EQ(control.core().store().msEntityID, u"000000070");
+    next();
+    EXPECT_EQ(control.core().store().msEntityID, u"000000003");
+    control.ClickNextMsgButton(); // runs Previous: around to the highest id
+    EXPECT_EQ(control.core().store().msEntityID, u"000000070");
+    control.ClickPrevMsgButton();
+    EXPECT_EQ(control.core().store().msEntityID, u"000000005");
+    EXPECT_EQ(playedLengths(), (QList<double>{7, 3, 7, 5}));
+}
+
+TEST_P(PlaybackTest, NextWithAnEmptyFolderSelectsNoEntityAndPlaysNothing)
+{
+    start(0);
+    QStringList ids;
+    QObject::connect(&control, &MessageControl::IDChanged,
+                     [&](const QString &id, bool &, const QString &) { ids << id; });
+    control.ClickNextMsgButton();
+    control.ClickPrevMsgButton();
+    EXPECT_EQ(ids, (QStringList{QString(), QString()}));
+    EXPECT_TRUE(plays().isEmpty());
+    if (!soundCard()) {
+        EXPECT_EQ(endBeeps(), 2 * 3);
+    }
+    EXPECT_EQ(control.core().lastState(), dsNoMessages);
+}
+
+TEST_P(FourMessages, OtherWorkstationsAndThePurgeChangeTheFolderDuringPlayback)
+{
+    start(42);
+    // Before its turn, message 3 is heard elsewhere: its heard twin is played.
+    during(1, 2, [&] { QFile::rename(file(msg('N', 42, 'C')), file(msg('M', 42, 'C'))); });
+    // While message 1 plays, another workstation hears it too.
+    during(1, 3, [&] { QFile::rename(file(msg('N', 42, 'A')), file(msg('M', 42, 'A'))); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(prompter.texts(),
+              QStringList{u"This message has been played on another workstation"_s});
+    EXPECT_EQ(playedLengths(), (QList<double>{11, 12, 13, 14}));
+    EXPECT_EQ(finishedDuring, (QList<int>{1, 2})); // message 3's event comes before it plays
+    EXPECT_EQ(
+        control.core().store().msEntityList,
+        QStringList({msg('M', 42, 'A'), msg('M', 42, 'B'), msg('M', 42, 'C'), msg('M', 42, 'D')})
+            .join(u','));
+
+    // Both files present: the stale heard copy gives way to the one just played.
+    message(msg('N', 42, 'B'), 2);
+    control.core().tmrCalls_Timer();
+    control.InitializeForID(u"42"_s);
+    prompter.boxes.clear();
+    // The purge removes message 3 while message 2 plays.
+    during(6, 1, [&] { QFile::remove(file(msg('M', 42, 'C'))); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_TRUE(QFile::exists(file(msg('M', 42, 'B'))));
+    EXPECT_FALSE(QFile::exists(file(msg('N', 42, 'B'))));
+    EXPECT_EQ(TestWorkstation::readFile(file(msg('M', 42, 'B'))).size(), 2 * 4000);
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{u"A message has been deleted.\r\nThe messanger will refresh itself\r\n"
+                           "before playing another message."_s}));
+    // Both names were listed: the message plays under each.
+    EXPECT_EQ(playedLengths().mid(4), (QList<double>{11, 2, 2}));
+    EXPECT_EQ(control.MsgCnt(), 4); // refreshed: 42 A, B, D and 77
+}
+
+TEST_P(PlaybackTest, TheDeletedBoxAfterPlayingAMessageThePurgeRemoved)
+{
+    message(msg('N', 9), 4);
+    start(9);
+    during(1, 1, [&] { QFile::remove(file(msg('N', 9))); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(prompter.texts(),
+              QStringList{u"This message has been removed by the purge process"_s});
+    EXPECT_EQ(control.NewMsgCnt(), 0);
+    EXPECT_EQ(finishedDuring, QList<int>{1});
+}
+
+TEST_P(PlaybackTest, AFailedRenameIsReportedAndLeftToTheNextPoll)
+{
+    message(msg('N', 9), 4);
+    QDir().mkpath(file(msg('M', 9))); // something that is not a message holds the heard name
+    start(9);
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(QFile::exists(file(msg('N', 9))));
+    EXPECT_EQ(control.Messages(), msg('N', 9));
+    EXPECT_EQ(control.NewMsgCnt(), 1);
+}
+
+// Two workstations in one process: they share the local settings, so they
+// play over the sound card (one message line per workstation).
+class SharedFolderTest : public FourMessages
+{
+};
+
+TEST_P(SharedFolderTest, TwoWorkstationsOnOneFolderLoseNothing)
+{
+    MessageControl other;
+    start(42);
+    other.InitializeForProgram(u"VN-Console"_s);
+    other.InitializeForID(u"77"_s);
+    QStringList otherUpdates;
+    QObject::connect(&other, &MessageControl::MsgUpdated,
+                     [&] { otherUpdates << other.Messages(); });
+
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(other.NewMsgCnt(), 3); // not polled yet
+    other.core().tmrCalls_Timer();
+    EXPECT_EQ(otherUpdates.size(), 1);
+    EXPECT_EQ(other.NewMsgCnt(), 1);
+    EXPECT_EQ(other.Messages(), control.Messages());
+
+    // The other workstation hears entity 77; this one sees it at its next poll.
+    other.ClickPlayAllMsgButton();
+    control.core().tmrCalls_Timer();
+    EXPECT_EQ(control.NewMsgCnt(), 0);
+    EXPECT_EQ(control.Messages(), other.Messages());
+    EXPECT_EQ(control.MsgCnt(), 5);
+    EXPECT_EQ(QDir(messages()).entryList(QDir::Files).size(), 5);
+    EXPECT_EQ(control.core().lastState(), dsNoNewMessages);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, PlaybackTest, ::testing::Values(false, true),
+                         [](const auto &info) {
+                             return info.param ? std::string("SoundCard") : std::string("Line");
+                         });
+INSTANTIATE_TEST_SUITE_P(Routes, FourMessages, ::testing::Values(false, true),
+                         [](const auto &info) {
+                             return info.param ? std::string("SoundCard") : std::string("Line");
+                         });
+INSTANTIATE_TEST_SUITE_P(SoundCard, SharedFolderTest, ::testing::Values(true));
+
+// The telephone line alone: keys, failed calls and hang-ups.
+class LineTest : public FourMessages
+{
+};
+
+TEST_P(LineTest, AStopKeyEndsTheMessageAndPlaybackGoesOn)
+{
+    start(42);
+    during(1, 3, [&] { board().pressKeys(u"#"_s); });
+    during(2, 3, [&] { board().pressKeys(u"*"_s); }); // not a stop key
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(plays()[0].ending, SimEnding::StopTone);
+    EXPECT_EQ(playedLengths(), (QList<double>{3, 12, 13, 14}));
+    EXPECT_EQ(finishedDuring, (QList<int>{1, 3}));
+}
+
+TEST_P(LineTest, AFailedCallShowsUnableAndTheNextPlayCallsAgain)
+{
+    start(42);
+    board().setDialOutcome(kCallFailed, 30); // no phone on the port
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(label("lblNotes")->text(), u"Unable to make Connection");
+    EXPECT_TRUE(prompter.texts().first().startsWith(u"Phone could not connect to message port 1"));
+    EXPECT_EQ(control.core().lastState(), dsNewMessages);
+    EXPECT_TRUE(plays().isEmpty());
+
+    board().setDialOutcome(kCallAnswered, 1);
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(board().dials().size(), 2);
+    EXPECT_EQ(plays().size(), 4);
+}
+
+TEST_P(LineTest, AHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
+{
+    start(42);
+    during(2, 5, [&] { board().hangUp(); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(plays().size(), 2);
+    EXPECT_EQ(plays()[1].ending, SimEnding::HangUp);
+    EXPECT_EQ(finishedDuring, QList<int>{1});
+    EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'C')))); // never played, not marked
+    EXPECT_FALSE(control.core().mbConnected);
+    EXPECT_EQ(playAllCaption(), u"&Play");
+    EXPECT_EQ(control.core().store().mlEntityPos, 0);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(board().dials().size(), 2);
+    EXPECT_EQ(plays().size(), 6);
+}
+
+TEST_P(LineTest, TerminateDuringPlaybackStopsItAndReleasesTheLineAfterwards)
+{
+    start(42);
+    during(1, 2, [&] { control.Terminate(); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'A'))));
+    EXPECT_EQ(control.core().phoneHelp(), nullptr);
+    EXPECT_EQ(modVNQRN::ReadProfileString(u"Messages"_s, u"MsgPortUsage"_s, u"-"_s, ini()),
+              QString());
+}
+
+TEST_P(LineTest, StopFailuresReachTheHostButAClickReportsThem)
+{
+    start(42);
+    during(1, 2, [&] { control.ClickPlayAllMsgButton(); });
+    control.ClickPlayAllMsgButton();
+    control.Terminate(); // while paused: the helper is gone
+
+    try {
+        control.ClickPlayLastMsgButton();
+        ADD_FAILURE() << "no error";
+    } catch (const modVNQRN::Error &e) {
+        EXPECT_EQ(e.number(), modVNQRN::errObjectNotSet);
+    }
+    EXPECT_FALSE(control.core().timerEnabled()); // left off by the failure
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+    button("cmdPlayLast")->click();
+    EXPECT_EQ(prompter.boxes.size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Telephone, LineTest, ::testing::Values(false));
+
+} // namespace
