@@ -73,7 +73,7 @@ HostWindow::HostWindow(QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top, 3);
     layout->addWidget(logBox, 2);
-    resize(640, 520);
+    resize(760, 540);
 
     connect(m_control, &MessageControl::IDChanged, this,
             [this](const QString &id, bool &hasNew, const QString &code) {
@@ -81,7 +81,7 @@ HostWindow::HostWindow(QWidget *parent) : QWidget(parent)
             });
     connect(m_control, &MessageControl::MsgUpdated, this, &HostWindow::logMsgUpdated);
     connect(m_control, &MessageControl::FinishedPlayingNewMsg, this,
-            [this] { m_log->addEntry(QStringLiteral("FinishedPlayingNewMsg")); });
+            &HostWindow::logFinishedPlayingNewMsg);
     connect(m_picker, &EntityPicker::entityPicked, this, &HostWindow::showEntity);
     connect(m_entityField, &QLineEdit::returnPressed, this, [this] {
         showEntity(m_entityField->text().trimmed());
@@ -111,8 +111,7 @@ void HostWindow::shutdown()
     if (!m_started)
         return;
     m_started = false;
-    if (stopPlayback())
-        m_log->addEntry(QStringLiteral("Stopped the playback before closing"));
+    // Terminate stops a playback in progress itself.
     m_log->addEntry(QStringLiteral("Terminate"));
     call(QStringLiteral("Terminate"), [&] { m_control->Terminate(); });
 }
@@ -164,6 +163,15 @@ void HostWindow::logMsgUpdated()
                     QString::number(m_control->NewMsgCnt()) + u" MsgTodayCnt=" +
                     QString::number(m_control->MsgTodayCnt()) + u" LastMsgDate=" +
                     m_control->LastMsgDate().toString(kDateFormat));
+    m_picker->showMessages(m_control->Messages());
+    showTotals();
+}
+
+void HostWindow::logFinishedPlayingNewMsg()
+{
+    // The control marks the message heard in its list at once, and the next
+    // poll finds no change to raise MsgUpdated for: refresh here.
+    m_log->addEntry(u"FinishedPlayingNewMsg NewMsgCnt=" + QString::number(m_control->NewMsgCnt()));
     m_picker->showMessages(m_control->Messages());
     showTotals();
 }

@@ -37,8 +37,8 @@ public:
     /// Stops a playback in progress or paused, as the operator's click on
     /// Stop would. False when nothing was playing.
     bool stopPlayback();
-    /// Stops a playback in progress, then gives the message line free
-    /// (Terminate). Runs when the window closes; harmless twice.
+    /// Gives the message line free (Terminate, which also ends a playback in
+    /// progress). Runs when the window closes; harmless twice.
     void shutdown();
 
     MessageControl &control() { return *m_control; }
@@ -53,6 +53,7 @@ private:
     bool call(const QString &what, const std::function<void()> &body);
     void logIDChanged(const QString &id, bool hasNewMessages, const QString &code);
     void logMsgUpdated();
+    void logFinishedPlayingNewMsg();
     void showTotals();
 
     MessageControl *m_control = nullptr;
