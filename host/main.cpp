@@ -57,13 +57,24 @@ int runTour(QApplication &app, const HostOptions &options)
     return succeeded ? 0 : 1;
 }
 
+// Whether a window can be shown: a display, or a platform chosen by hand.
+bool haveDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vnhost"));
-    const HostOptions options = parseHostOptions(QApplication::arguments().mid(1));
+    // The command line is checked before Qt looks for a display, so --help
+    // and mistakes are answered anywhere.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const HostOptions options = parseHostOptions(args);
     if (options.help) {
         std::fputs(qPrintable(hostUsage()), stdout);
         return 0;
@@ -80,6 +91,18 @@ int main(int argc, char **argv)
             return 2;
         }
     }
+    if (!haveDisplay()) {
+        if (options.tourFolder.isEmpty()) {
+            std::fputs("vnhost: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
+                       "--tour DIR runs the scripted tour offscreen\n",
+                       stderr);
+            return 2;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vnhost"));
     if (!options.tourFolder.isEmpty())
         return runTour(app, options);
 
