@@ -141,6 +141,8 @@ private:
     };
     Played PlayOneMessage(const QString &name, qint32 &lSkipSecs);
     void markPlayed(const QString &name);
+    bool connectForPlaying();
+    QString resolvedName(QString name);
     void finishPlayback();
     clsPhoneHelp &phoneHelp();
     auto enterPlayback();

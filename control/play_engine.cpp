@@ -40,6 +40,21 @@ auto MessageControl::enterPlayback()
     });
 }
 
+// A failure to connect is reported and the procedure goes on, as after any step.
+bool MessageControl::connectForPlaying()
+{
+    bool connected = true;
+    runReported([&] { connected = PrepareConnection(); });
+    return connected;
+}
+
+// The name to play now ("" when the message is gone); a failure keeps `name`.
+QString MessageControl::resolvedName(QString name)
+{
+    runReported([&] { name = m_core.ResolveMessageFile(name); });
+    return name;
+}
+
 MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint32 &lSkipSecs)
 {
     runReported([&] { m_core.ShowState(dsPlaying, name); });
@@ -81,9 +96,7 @@ void MessageControl::finishPlayback()
 void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
 {
     const auto playback = enterPlayback();
-    bool connected = true;
-    runReported([&] { connected = PrepareConnection(); });
-    if (!connected)
+    if (!connectForPlaying())
         return;
     MessageStore &store = m_core.store();
     if (store.msPlayQueue.isEmpty())
@@ -92,7 +105,7 @@ void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
         store.mlEntityPos = 0;
     while (!store.msPlayQueue.isEmpty()) {
         QString name = GetLeftItem(store.msPlayQueue, QStringLiteral(","));
-        runReported([&] { name = m_core.ResolveMessageFile(name); });
+        name = resolvedName(name);
         if (name.isEmpty())
             return;
         // A resumed message keeps its number.
@@ -119,9 +132,7 @@ void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
 void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
 {
     const auto playback = enterPlayback();
-    bool connected = true;
-    runReported([&] { connected = PrepareConnection(); });
-    if (!connected)
+    if (!connectForPlaying())
         return;
     MessageStore &store = m_core.store();
     QString copy = store.msEntityList;
@@ -132,7 +143,7 @@ void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
         ++count;
     }
     store.mlEntityPos = count;
-    runReported([&] { name = m_core.ResolveMessageFile(name); });
+    name = resolvedName(name);
     if (name.isEmpty())
         return;
     const Played played = PlayOneMessage(name, lSkipSecs);
@@ -149,9 +160,7 @@ void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
 void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
 {
     const auto playback = enterPlayback();
-    bool connected = true;
-    runReported([&] { connected = PrepareConnection(); });
-    if (!connected)
+    if (!connectForPlaying())
         return;
     MessageStore &store = m_core.store();
     // The entity's first new message; its last message when none is new.
@@ -165,7 +174,7 @@ void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
             break;
     }
     store.mlEntityPos = count;
-    runReported([&] { name = m_core.ResolveMessageFile(name); });
+    name = resolvedName(name);
     if (name.isEmpty())
         return;
     const Played played = PlayOneMessage(name, lSkipSecs);
