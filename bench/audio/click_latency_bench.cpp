@@ -4,6 +4,7 @@
 
 #include "control/message_control.h"
 
+#include "bench_signals.h"
 #include "monitor_capture.h"
 #include "pulse_null_sink.h"
 #include "signal_match.h"
@@ -24,14 +25,6 @@
 namespace
 {
 
-QVector<qint16> tone(int ms)
-{
-    QVector<qint16> s(ms * 8);
-    for (qsizetype i = 0; i < s.size(); ++i)
-        s[i] = qint16(8000 * std::sin(2 * M_PI * (300 + i / 40.0) * double(i) / 8000));
-    return s;
-}
-
 // A workstation of its own in `root`: settings that play over the sound card
 // and a messages folder with one heard message of entity 42.
 QString makeWorkstation(const QString &root)
@@ -51,14 +44,8 @@ QString makeWorkstation(const QString &root)
     modVNQRN::WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgTimer"),
                                  QStringLiteral("0"), ini);
     const QString path = messages + u"M0000000042A.vox";
-    VoiceBocxLib::writeVoxFile(path, tone(400));
+    VoiceBocxLib::writeVoxFile(path, benchTone(400));
     return path;
-}
-
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace

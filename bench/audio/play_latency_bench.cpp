@@ -4,6 +4,7 @@
 
 #include "telephony/sound_card_player.h"
 
+#include "bench_signals.h"
 #include "monitor_capture.h"
 #include "pulse_null_sink.h"
 #include "signal_match.h"
@@ -17,25 +18,6 @@
 #include <cstdio>
 
 using namespace VoiceBocxLib;
-
-namespace
-{
-
-QVector<qint16> tone(int ms)
-{
-    QVector<qint16> s(ms * 8);
-    for (qsizetype i = 0; i < s.size(); ++i)
-        s[i] = qint16(8000 * std::sin(2 * M_PI * (300 + i / 40.0) * double(i) / 8000));
-    return s;
-}
-
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -54,7 +36,7 @@ int main(int argc, char **argv)
     }
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/N000000001.vox");
-    writeVoxFile(path, tone(600));
+    writeVoxFile(path, benchTone(600));
     const QVector<qint16> reference = decodeVoxFile(path).samples;
 
     SoundCardPlayer player;
