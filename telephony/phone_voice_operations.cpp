@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
 
@@ -33,6 +35,15 @@ void copyVoiceFile(const QString &from, const QString &to)
         throw Error(errFileNotFound);
     if (to.isEmpty())
         throw Error(errBadFileName);
+    // The source is opened first: on a shared folder it may have been renamed
+    // by another workstation after the look above, which is a missing source
+    // (53), not a failed copy.
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        const int error = errno;
+        throw Error(error == ENOENT ? errFileNotFound : errPathFileAccess);
+    }
+    source.close();
     removeIfPresent(to);
     if (!QFile::copy(from, to))
         throw Error(errPathFileAccess);
