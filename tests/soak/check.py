@@ -44,6 +44,7 @@ class Options:
 class Result:
     figures: dict
     failures: list
+    checks: dict = dataclasses.field(default_factory=dict)
 
 
 def read_jsonl(path):
@@ -120,7 +121,11 @@ class FaultWindows:
 
 def check(root, workstations, options=None):
     options = options or Options()
-    failures, figures = [], {}
+    failures, figures, failed = [], {}, set()
+
+    def fail(check_name, text):
+        failures.append(text)
+        failed.add(check_name)
     server = read_jsonl(os.path.join(root, "server.jsonl"))
     folder_events = read_jsonl(os.path.join(root, "folder.jsonl"))
     logs = {ws: read_jsonl(os.path.join(root, ws + ".jsonl")) for ws in workstations}
@@ -139,9 +144,9 @@ def check(root, workstations, options=None):
         figures["faults skipped"] = options.fault_skips
     for e in server:
         if e.get("ev") == "fault_end" and e.get("remounted") is False:
-            failures.append("%s: the shared folder could not be mounted again" % e.get("ws"))
+            fail("setup", "%s: the shared folder could not be mounted again" % e.get("ws"))
         if e.get("ev") in ("recorder_error", "purge_error", "fault_error"):
-            failures.append("%s: %s" % (e["ev"], e.get("text")))
+            fail("setup", "%s: %s" % (e["ev"], e.get("text")))
 
     # 1. Every message recorded is in the folder under its new or heard name,
     # or was purged, or was replaced as the stale heard copy of a newer one.
@@ -158,22 +163,22 @@ def check(root, workstations, options=None):
             if os.path.getsize(path) == 0 and name[1:12] in truncated_names:
                 serial = truncated_names[name[1:12]]
             else:
-                failures.append("file %s holds no recorded message" % name)
+                fail("no message lost", "file %s holds no recorded message" % name)
                 continue
         if serial in present:
-            failures.append("message %s is in the folder twice: %s and %s" % (serial, present[serial], name))
+            fail("no message lost", "message %s is in the folder twice: %s and %s" % (serial, present[serial], name))
         elif serial in name_of and name_of[serial][1:] != name[1:12]:
-            failures.append("message %s (%s) is in the folder as %s" % (serial, name_of[serial], name))
+            fail("no message lost", "message %s (%s) is in the folder as %s" % (serial, name_of[serial], name))
         present[serial] = name
     for name in stray:
-        failures.append("stray file in the messages folder: %s" % name)
+        fail("no message lost", "stray file in the messages folder: %s" % name)
     purged_serials = set()
     for e in purged:
         serial = e.get("serial")
         if serial is None and e.get("bytes") == 0 and e["name"][1:] in truncated_names:
             serial = truncated_names[e["name"][1:]]
         if serial is None:
-            failures.append("the purge removed %s, which held no recorded message" % e["name"])
+            fail("no message lost", "the purge removed %s, which held no recorded message" % e["name"])
         purged_serials.add(serial)
     stale_replaced = {}
     for ws in workstations:
@@ -191,7 +196,7 @@ def check(root, workstations, options=None):
         replaced += min(allowed, len(serials))
         lost += serials[allowed:]
     for serial in lost:
-        failures.append("LOST: message %d (%s) is neither in the folder nor purged" % (serial, name_of[serial]))
+        fail("no message lost", "LOST: message %d (%s) is neither in the folder nor purged" % (serial, name_of[serial]))
     figures["messages at the end (new / heard)"] = "%d / %d" % (
         sum(1 for n in present.values() if n.startswith("N")),
         sum(1 for n in present.values() if n.startswith("M")))
@@ -203,7 +208,7 @@ def check(root, workstations, options=None):
     moves, pending = [], {}
     for e in folder_events:
         if e.get("ev") == "overflow":
-            failures.append("the folder watch overflowed: its counts are incomplete")
+            fail("server names only by recorder and renames", "the folder watch overflowed: its counts are incomplete")
         elif e.get("ev") == "moved_from":
             pending[e["cookie"]] = e["name"]
         elif e.get("ev") == "moved_to":
@@ -212,18 +217,18 @@ def check(root, workstations, options=None):
                if a and b and a.startswith("N") and b.startswith("M") and a[1:] == b[1:]]
     for a, b, _ in moves:
         if b.startswith("N") and not (a or "").startswith("REC"):
-            failures.append("HEARD TO NEW: %s appeared as %s" % (a, b))
+            fail("server names only by recorder and renames", "HEARD TO NEW: %s appeared as %s" % (a, b))
         if b.startswith("M") and not (a and a.startswith("N") and a[1:] == b[1:]):
-            failures.append("heard name %s made from %s, not by a rename of its new name" % (b, a))
+            fail("server names only by recorder and renames", "heard name %s made from %s, not by a rename of its new name" % (b, a))
     for e in folder_events:
         name = e.get("name", "")
         if e.get("ev") == "create" and name[:1] in ("N", "M"):
-            failures.append("%s was created, not renamed into place" % name)
+            fail("server names only by recorder and renames", "%s was created, not renamed into place" % name)
         if e.get("ev") == "delete" and name[:1] == "N":
-            failures.append("new message file %s was deleted" % name)
+            fail("server names only by recorder and renames", "new message file %s was deleted" % name)
     new_appearances = sum(1 for _, b, _ in moves if b.startswith("N"))
     if new_appearances != len(recorded):
-        failures.append("%d new names appeared in the folder, the recorder wrote %d"
+        fail("server names only by recorder and renames", "%d new names appeared in the folder, the recorder wrote %d"
                         % (new_appearances, len(recorded)))
     figures["renames new to heard (seen on the server)"] = len(renames)
 
@@ -234,7 +239,7 @@ def check(root, workstations, options=None):
         ws_finished = sum(1 for e in logs[ws] if e.get("ev") == "finished_new")
         ws_heard = [e for e in logs[ws] if e.get("ev") == "heard"]
         if ws_finished != len(ws_heard):
-            failures.append("%s: %d FinishedPlayingNewMsg events for %d new messages dealt with"
+            fail("renames match events", "%s: %d FinishedPlayingNewMsg events for %d new messages dealt with"
                             % (ws, ws_finished, len(ws_heard)))
         finished += ws_finished
         for e in ws_heard:
@@ -250,7 +255,7 @@ def check(root, workstations, options=None):
     figures["new messages dealt with, by outcome"] = dict(sorted(outcomes.items()))
     figures["operator actions"] = dict(sorted(actions.items()))
     if ws_renames != len(renames):
-        failures.append("the workstations renamed %d messages, the server saw %d renames"
+        fail("renames match events", "the workstations renamed %d messages, the server saw %d renames"
                         % (ws_renames, len(renames)))
 
     # 4. Health: no crash, no hang, bounded memory; failures only where a
@@ -259,28 +264,28 @@ def check(root, workstations, options=None):
     for ws in workstations:
         log = logs[ws]
         if ws in options.crashed:
-            failures.append("%s: exited with status %s" % (ws, options.crashed[ws]))
+            fail("no crash, hang or growth", "%s: exited with status %s" % (ws, options.crashed[ws]))
         if ws in options.hung:
-            failures.append("%s: hung (%s)" % (ws, options.hung[ws]))
+            fail("no crash, hang or growth", "%s: hung (%s)" % (ws, options.hung[ws]))
         if not any(e.get("ev") == "start" for e in log):
-            failures.append("%s: never started: %s" % (ws, [e for e in log if e.get("ev") == "fatal"]))
+            fail("no crash, hang or growth", "%s: never started: %s" % (ws, [e for e in log if e.get("ev") == "fatal"]))
             continue
         if not any(e.get("ev") == "exit" for e in log):
-            failures.append("%s: no orderly exit" % ws)
+            fail("no crash, hang or growth", "%s: no orderly exit" % ws)
         times = [e["t"] for e in log if "t" in e]
         gaps = [b - a for a, b in zip(times, times[1:])]
         if gaps and max(gaps) > options.hang_ms:
-            failures.append("%s: silent for %d ms" % (ws, max(gaps)))
+            fail("no crash, hang or growth", "%s: silent for %d ms" % (ws, max(gaps)))
         for e in log:
             if e.get("ev") == "action_end" and e.get("ms", 0) > options.action_ms:
-                failures.append("%s: %s took %d ms" % (ws, e["what"], e["ms"]))
+                fail("no crash, hang or growth", "%s: %s took %d ms" % (ws, e["what"], e["ms"]))
         rss = [(e["t"], e["rss_kb"]) for e in log if e.get("ev") in ("alive", "exit") and e.get("rss_kb")]
         if rss:
             warm = [k for t, k in rss if t <= rss[0][0] + 30000]
             growth = rss[-1][1] - max(warm)
             figures.setdefault("memory growth after warm-up (KiB)", {})[ws] = growth
             if growth > options.max_rss_growth_kib:
-                failures.append("%s: memory grew by %d KiB" % (ws, growth))
+                fail("no crash, hang or growth", "%s: memory grew by %d KiB" % (ws, growth))
         counted = figures["boxes"]
         error_boxes = []
         for e in log:
@@ -294,7 +299,7 @@ def check(root, workstations, options=None):
             else:
                 fault = faults.explains(ws, e["t"])
                 if fault is None:
-                    failures.append("%s: unexplained %s: %r" % (ws, e["ev"], text))
+                    fail("failures explained by faults", "%s: unexplained %s: %r" % (ws, e["ev"], text))
                     key = "UNEXPLAINED"
                 else:
                     key = "failure during fault " + fault
@@ -310,7 +315,7 @@ def check(root, workstations, options=None):
                 if disk_full and joined >= 0:
                     entry = entry[joined + len(" VN-Orvak - '"):]
                 if entry not in error_boxes:
-                    failures.append("%s: error log entry without its box: %s" % (ws, entry[:160]))
+                    fail("failures explained by faults", "%s: error log entry without its box: %s" % (ws, entry[:160]))
         for kind, target, start, end in faults.windows:
             if target not in (ws, None) or end == float("inf"):
                 continue
@@ -318,9 +323,12 @@ def check(root, workstations, options=None):
                          for e in log)
             last = times[-1] if times else 0
             if not polled and last > end + options.poll_after_fault_ms:
-                failures.append("%s: no poll result within %d ms after fault %s"
+                fail("polling goes on after faults", "%s: no poll result within %d ms after fault %s"
                                 % (ws, options.poll_after_fault_ms, kind))
-    return Result(figures, failures)
+    checks = ["setup", "no message lost", "server names only by recorder and renames",
+              "renames match events", "no crash, hang or growth", "failures explained by faults",
+              "polling goes on after faults"]
+    return Result(figures, failures, {c: c not in failed for c in checks})
 
 
 def report(result):
@@ -332,10 +340,13 @@ def report(result):
                 lines.append("      %-58s %s" % (k, v))
         else:
             lines.append("  %-62s %s" % (key, value))
-    lines.append("== invariant checks: %s" % ("all passed" if not result.failures else
-                                              "%d FAILED" % len(result.failures)))
+    lines.append("== invariant checks")
+    for name, ok in result.checks.items():
+        lines.append("  %-62s %s" % (name, "passed" if ok else "FAILED"))
     for failure in result.failures[:200]:
         lines.append("  FAIL " + failure)
+    passed = sum(1 for ok in result.checks.values() if ok)
+    lines.append("soak: %d passed, %d failed" % (passed, len(result.checks) - passed))
     return "\n".join(lines)
 
 
