@@ -57,6 +57,9 @@ class SharedFolder:
         self.network = True
         return True
 
+    def use_local_folder(self, reason):
+        return self._no_network(reason)
+
     def _no_network(self, reason):
         self.reason = reason
         self.network = False
@@ -76,7 +79,13 @@ class SharedFolder:
             return point
         os.makedirs(point, exist_ok=True)
         if not self.remount(name):
-            raise RuntimeError("sshfs mount of %s failed" % name)
+            if self.processes:
+                raise RuntimeError("sshfs mount of %s failed" % name)
+            # Not one mount works here (no FUSE in a container, say).
+            self.stop()
+            self._no_network("sshfs cannot mount (see %s-sshfs.log)" % name)
+            os.rmdir(point)
+            os.symlink(self.server, point)
         return point
 
     def remount(self, name):
@@ -130,6 +139,8 @@ class SharedFolder:
         if os.path.exists(self._sshd_pid_file):
             try:
                 with open(self._sshd_pid_file) as f:
-                    os.kill(int(f.read().strip()), 15)
+                    pid = int(f.read().strip())
+                os.unlink(self._sshd_pid_file)  # never signal a reused id later
+                os.kill(pid, 15)
             except (OSError, ValueError):
                 pass

@@ -86,6 +86,8 @@ def main():
     ap.add_argument("--hang-seconds", type=float, default=30.0, help="watchdog: silent driver")
     ap.add_argument("--max-rss-growth-mb", type=float, default=40.0)
     ap.add_argument("--keep", action="store_true", help="keep the run's folder")
+    ap.add_argument("--local-folder", action="store_true",
+                    help="share a plain local folder instead of sshfs mounts")
     args = ap.parse_args()
 
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
@@ -100,7 +102,10 @@ def main():
         % (args.workstations, args.minutes, seed, root))
 
     shared = SharedFolder(root, free_port(), say)
-    shared.start()
+    if args.local_folder:
+        shared.use_local_folder("--local-folder given")
+    else:
+        shared.start()
     say("soak: shared folder: %s" % ("sshfs over loopback SSH, caching " +
                                      "on (" + "dcache 2 s, attr 1 s)" if shared.network
                                      else "PLAIN LOCAL FOLDER (" + shared.reason + ")"))

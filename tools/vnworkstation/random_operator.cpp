@@ -90,6 +90,7 @@ void RandomOperator::finish()
     m_next.stop();
     m_log.write(QStringLiteral("finishing"), {{QStringLiteral("running"), m_depth}});
     if (m_depth == 0) {
+        m_done = true;
         Q_EMIT finished();
         return;
     }
@@ -180,8 +181,9 @@ void RandomOperator::perform(const QString &what, Via via, Action &&action)
         --m_depth;
         m_log.write(QStringLiteral("action_end"),
                     {{QStringLiteral("what"), what}, {QStringLiteral("ms"), took.elapsed()}});
-        if (m_finishing && m_depth == 0) {
+        if (m_finishing && m_depth == 0 && !m_done) {
             m_next.stop();
+            m_done = true;
             Q_EMIT finished();
         }
     });

@@ -35,7 +35,7 @@ public:
     /// Starts acting.
     void start();
     /// Starts no more actions, stops a running playback, and emits finished()
-    /// once no action is running any more.
+    /// (once) when no action is running any more.
     void finish();
     /// How many actions are running (a Pause runs inside the Play it pauses).
     int running() const { return m_depth; }
@@ -68,4 +68,5 @@ private:
     int m_depth = 0;
     int m_actions = 0;
     bool m_finishing = false;
+    bool m_done = false; ///< finished() was emitted
 };
