@@ -150,7 +150,17 @@ def check(root, workstations, options=None):
 
     # 1. Every message recorded is in the folder under its new or heard name,
     # or was purged, or was replaced as the stale heard copy of a newer one.
-    truncated_names = {e["name"][1:]: e.get("serial") for e in truncated}
+    # A name can be truncated more than once in a long run (a later message
+    # of the same name): each empty file or purge takes the latest truncation
+    # of its name before it that no other has taken.
+    truncations = [[e["t"], e["name"][1:], e.get("serial"), False] for e in truncated]
+
+    def truncated_serial(key, before=float("inf")):
+        for entry in sorted(truncations, key=lambda x: -x[0]):
+            if entry[1] == key and entry[0] < before and not entry[3]:
+                entry[3] = True
+                return entry[2]
+        return None
     present, stray = {}, []
     messages = os.path.join(root, "server", "messages")
     for name in sorted(os.listdir(messages)) if os.path.isdir(messages) else []:
@@ -160,9 +170,9 @@ def check(root, workstations, options=None):
             continue
         serial = serial_of(path)
         if serial is None:
-            if os.path.getsize(path) == 0 and name[1:12] in truncated_names:
-                serial = truncated_names[name[1:12]]
-            else:
+            if os.path.getsize(path) == 0:
+                serial = truncated_serial(name[1:12])
+            if serial is None:
                 fail("no message lost", "file %s holds no recorded message" % name)
                 continue
         if serial in present:
@@ -175,8 +185,8 @@ def check(root, workstations, options=None):
     purged_serials = set()
     for e in purged:
         serial = e.get("serial")
-        if serial is None and e.get("bytes") == 0 and e["name"][1:] in truncated_names:
-            serial = truncated_names[e["name"][1:]]
+        if serial is None and e.get("bytes") == 0:
+            serial = truncated_serial(e["name"][1:], e["t"])
         if serial is None:
             fail("no message lost", "the purge removed %s, which held no recorded message" % e["name"])
         purged_serials.add(serial)

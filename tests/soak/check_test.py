@@ -103,6 +103,19 @@ class CheckTest(unittest.TestCase):
         run.add("ws1", ev="finished_new")
         self.assertEqual(run.check().failures, [])
 
+    def test_a_name_truncated_twice_accounts_for_both_messages(self):
+        run = clean_run()
+        for serial in (3, 4):
+            run.record(serial, "NA000000002A")
+            run.add("server", ev="fault_start", kind="truncate", ws=None, name="NA000000002A",
+                    serial=serial)
+            run.add("server", ev="fault_end", kind="truncate", ws=None, name="NA000000002A")
+            if serial == 3:
+                run.rename("NA000000002A", 30)
+                run.add("server", ev="purged", name="MA000000002A", serial=None, bytes=0)
+        run.file("NA000000002A", None)
+        self.assertEqual(run.check().failures, [])
+
     def test_heard_back_to_new_and_copies_are_caught(self):
         run = clean_run()
         run.add("folder", ev="moved_from", name="MA000000001A.vox", cookie=9)
