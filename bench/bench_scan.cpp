@@ -1,7 +1,9 @@
 // bench_scan: the cost of one poll of a messages folder against the cost of
 // merely reading the folder and each file's modification time.
 //
-// usage: bench_scan [--dir PARENT] [COUNT...]   (default counts 1000 10000 100000)
+// usage: bench_scan [--dir PARENT] [--stray] [COUNT...]   (default counts 1000 10000 100000)
+//   --stray adds one file that is not a message ("Notes.txt"), which puts the
+//   ordering on its exact, slower path.
 
 #include "control/message_control_core.h"
 
@@ -82,6 +84,9 @@ int main(int argc, char **argv)
         parent = args[1];
         args = args.mid(2);
     }
+    const bool stray = !args.isEmpty() && args[0] == u"--stray";
+    if (stray)
+        args.removeFirst();
     QList<int> counts = {1000, 10000, 100000};
     if (!args.isEmpty()) {
         counts.clear();
@@ -93,6 +98,8 @@ int main(int argc, char **argv)
         QTemporaryDir dir(parent.isEmpty() ? QDir::tempPath() + u"/bench_scan-XXXXXX"
                                            : parent + u"/bench_scan-XXXXXX");
         fillFolder(dir.path(), count);
+        if (stray)
+            QFile(dir.path() + u"/Notes.txt").open(QIODevice::WriteOnly);
         const int runs = count >= 100000 ? 7 : 21;
         std::vector<double> ticks;
         std::vector<double> listings;
@@ -115,8 +122,8 @@ int main(int argc, char **argv)
         }
         const double tick = median(ticks);
         const double listing = median(listings);
-        std::printf("files=%d messages=%d tick_ms=%.1f listing_ms=%.1f ratio=%.2f\n", count,
-                    messages, tick, listing, tick / listing);
+        std::printf("files=%d%s messages=%d tick_ms=%.1f listing_ms=%.1f ratio=%.2f\n", count,
+                    stray ? "+stray" : "", messages, tick, listing, tick / listing);
         std::fflush(stdout);
     }
     return 0;

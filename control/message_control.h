@@ -49,7 +49,8 @@ class MessageControl : public QWidget, private DisplayRenderer
     Q_PROPERTY(qint32 NewMsgCnt READ NewMsgCnt)
     /// 0x68030028: switches the polling of the messages folder off and on.
     /// Reads false until the host sets it; the polling runs all the same.
-    Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
+    /// Not designable: a form cannot set it (its setter is not setEnabled).
+    Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled DESIGNABLE false STORED false)
 
 public:
     explicit MessageControl(QWidget *parent = nullptr);

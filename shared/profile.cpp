@@ -18,7 +18,7 @@ namespace
 {
 
 constexpr qsizetype kReadLimit = 254; // a 255-character buffer less its terminator
-constexpr int kLockWaitMs = 5000;
+constexpr int kLockWaitMs = 10000;    // other writers hold it for milliseconds
 constexpr int kStaleLockMs = 15000;
 
 // The file's contents, or nothing when it cannot be read as a settings file.

@@ -16,7 +16,8 @@ public:
     explicit SoundCardWaveDevice(int voxRate);
 
     qint32 deviceCount() const override { return m_player.deviceCount(); }
-    qint32 channel() const override { return m_player.findChannel(); }
+    /// The default output's place in the system's list, counted from 1 (0: none).
+    qint32 channel() const override { return m_player.findChannel() + 1; }
     void play(const QString &path, qint32 format, qint32 skipSeconds) override;
     void stop() override { m_player.stop(); }
     qint32 elapsedSeconds() const override { return m_player.elapsedSeconds(); }

@@ -18,6 +18,7 @@ namespace
 
 const QString kNone = QStringLiteral("none");
 const QString kSimulated = QStringLiteral("simulated");
+const QString kSoundCard = QStringLiteral("soundcard");
 
 QString section()
 {
@@ -56,7 +57,7 @@ struct Registry {
         waves.insert(kSimulated, [](const VoiceBoardConfig &config) {
             return std::make_unique<SimulatedWaveDevice>(config.timeScale);
         });
-        waves.insert(QStringLiteral("soundcard"), [](const VoiceBoardConfig &config) {
+        waves.insert(kSoundCard, [](const VoiceBoardConfig &config) {
             return std::make_unique<SoundCardWaveDevice>(voxRateSetting(config.iniFile));
         });
     }
@@ -112,7 +113,9 @@ VoiceBoardConfig readVoiceBoardConfig(const QString &iniFile)
                         .toLower();
     if (config.driver.isEmpty())
         config.driver = kNone;
-    const QString waveDefault = config.driver == kSimulated ? kSimulated : kNone;
+    // A workstation plays on its own audio output unless the simulated board
+    // (demo, tests) brings its simulated one.
+    const QString waveDefault = config.driver == kSimulated ? kSimulated : kSoundCard;
     config.waveDevice =
         modVNQRN::ReadProfileString(section(), QStringLiteral("WaveDevice"), waveDefault, iniFile)
             .trimmed()

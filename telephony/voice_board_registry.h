@@ -16,7 +16,7 @@ namespace VoiceBocxLib
 ///     [VoiceBoard]
 ///     Driver=simulated      ; the line half: "none" (default) or "simulated"
 ///     WaveDevice=soundcard  ; the wave half: "none", "simulated" or "soundcard"
-///                           ; (default: "simulated" with the simulated driver, else "none")
+///                           ; (default: "simulated" with the simulated driver, else "soundcard")
 ///     TimeScale=1           ; simulated devices: real seconds per simulated second
 ///     Channels=4            ; simulated board: trunk channels (0 = no voice device)
 ///     AnswerSeconds=2       ; simulated board: rings before the telephone answers

@@ -57,7 +57,7 @@ TEST_F(VoiceBoardTest, DefaultsAndTheSimulatedBoardSettings)
     TestWorkstation::writeFile(gsLocalIni, "");
     const VoiceBoardConfig none = readVoiceBoardConfig(gsLocalIni);
     EXPECT_EQ(none.driver, u"none");
-    EXPECT_EQ(none.waveDevice, u"none");
+    EXPECT_EQ(none.waveDevice, u"soundcard");
     EXPECT_EQ(none.timeScale, 1.0);
     EXPECT_FALSE(helper().VoiceBoardIsInstalled());
     EXPECT_TRUE(errorLog().isEmpty()); // the default is no fallback

@@ -1,14 +1,22 @@
 // Run by CTest with PULSE_SERVER pointing at nothing and no ALSA device: the
 // system lists no audio output.
 
+#include "control/display_states.h"
+#include "control/message_control.h"
 #include "telephony/clsPhoneHelp.h"
 #include "telephony/sound_card_player.h"
 
 #include "shared/environment.h"
 #include "shared/error.h"
+#include "shared/profile.h"
 #include "support/test_environment.h"
 
+#include "support/recording_prompter.h"
+
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
 
 using namespace VoiceBocxLib;
 
@@ -39,4 +47,26 @@ TEST(SoundCardAbsentTest, TheHelperFindsNoSoundCard)
                                "[VoiceBoard]\nDriver=none\nWaveDevice=soundcard\n");
     clsPhoneHelp helper;
     EXPECT_FALSE(helper.SoundCardIsInstalled());
+}
+
+TEST(SoundCardAbsentTest, TheControlShowsNoSoundcardInstalled)
+{
+    TestWorkstation ws;
+    RecordingPrompter prompter;
+    QDir().mkpath(ws.localAppFolder());
+    const QString ini = ws.localAppFolder() + u"QelLocal.ini";
+    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("VnPath"),
+                                 ws.root() + u"inst", ini);
+    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"),
+                                 QStringLiteral("1"), ini);
+    TestWorkstation::writeFile(ws.root() + u"inst/VNT/Data/messages/N0000000042A.vox",
+                               QByteArray(800, '\x11'));
+
+    VNOrvak::MessageControl control;
+    control.InitializeForProgram(QStringLiteral("VN-Console"));
+    control.InitializeForID(QStringLiteral("42"));
+    EXPECT_EQ(control.core().lastState(), VNOrvak::dsNoDevice);
+    EXPECT_EQ(control.findChild<QLabel *>(QStringLiteral("lblNotes"))->text(),
+              u"No Soundcard Installed");
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 }

@@ -11,6 +11,7 @@ using VnmsgCommand = int (*)(const QStringList &args);
 int runEnvCommand(const QStringList &args);
 int runScanCommand(const QStringList &args);
 int runEntitiesCommand(const QStringList &args);
+int runMakeDemoCommand(const QStringList &args);
 
 inline void printLine(const QString &line)
 {

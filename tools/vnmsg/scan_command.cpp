@@ -1,13 +1,11 @@
 #include "command.h"
 
+#include "control/entity_summary.h"
 #include "control/message_control_core.h"
 #include "control/message_listing.h"
 #include "control/ole_date.h"
 
 #include "shared/modVNQRN.h"
-
-#include <algorithm>
-#include <map>
 
 using namespace modVNQRN;
 using VNOrvak::MessageControlCore;
@@ -140,34 +138,14 @@ int runEntitiesCommand(const QStringList &args)
     if (!scanFolder(QStringLiteral("entities"), options, core))
         return 1;
 
-    // One row per id of the well-formed names; the rest counted apart.
-    struct Row {
-        int messages = 0;
-        int fresh = 0;
-    };
-    std::map<QString, Row> rows;
-    int odd = 0;
-    const QStringList names = core.store().msMsgList.split(u',', Qt::SkipEmptyParts);
-    for (const QString &name : names) {
-        const QString id = name.mid(2, 9);
-        const bool digits = name.size() == 12 && std::all_of(id.begin(), id.end(), [](QChar c) {
-                                return c >= u'0' && c <= u'9';
-                            });
-        if (!digits) {
-            ++odd;
-            continue;
-        }
-        Row &row = rows[id];
-        ++row.messages;
-        if (name.startsWith(u'N'))
-            ++row.fresh;
-    }
+    const VNOrvak::EntitySummary summary = VNOrvak::summarizeEntities(core.store().msMsgList);
     printLine(QStringLiteral("Entity     Messages      New    Heard"));
-    for (const auto &[id, row] : rows)
-        printLine(id + QString::number(row.messages).rightJustified(11) +
-                  QString::number(row.fresh).rightJustified(9) +
-                  QString::number(row.messages - row.fresh).rightJustified(9));
-    printLine(u"Entities=" + QString::number(rows.size()) + u" Messages=" +
-              QString::number(names.size()) + u" OtherNames=" + QString::number(odd));
+    for (const VNOrvak::EntityMessages &entity : summary.entities)
+        printLine(entity.id + QString::number(entity.messages).rightJustified(11) +
+                  QString::number(entity.newMessages).rightJustified(9) +
+                  QString::number(entity.heard()).rightJustified(9));
+    printLine(u"Entities=" + QString::number(summary.entities.size()) + u" Messages=" +
+              QString::number(summary.messages) + u" OtherNames=" +
+              QString::number(summary.otherNames));
     return 0;
 }

@@ -1,0 +1,114 @@
+// Measures, on a private PulseAudio null sink, how long it takes from a click
+// on the control's Play button (sound-card route) to the first message
+// sample reaching the sink. Prints one line per run and the median.
+
+#include "control/message_control.h"
+
+#include "monitor_capture.h"
+#include "pulse_null_sink.h"
+#include "signal_match.h"
+
+#include "shared/profile.h"
+#include "shared/prompter.h"
+#include "telephony/vox_decoder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+
+QVector<qint16> tone(int ms)
+{
+    QVector<qint16> s(ms * 8);
+    for (qsizetype i = 0; i < s.size(); ++i)
+        s[i] = qint16(8000 * std::sin(2 * M_PI * (300 + i / 40.0) * double(i) / 8000));
+    return s;
+}
+
+// A workstation of its own in `root`: settings that play over the sound card
+// and a messages folder with one heard message of entity 42.
+QString makeWorkstation(const QString &root)
+{
+    qputenv("VNORVAK_LOCAL_APPDATA", (root + u"/appdata").toUtf8());
+    qputenv("VNORVAK_MACHINE_DIR", (root + u"/machine").toUtf8());
+    qputenv("VNORVAK_SYSTEM_DIR", (root + u"/system").toUtf8());
+    const QString local = root + u"/appdata/Qrn/Vantel/";
+    const QString messages = root + u"/inst/VNT/Data/messages/";
+    QDir().mkpath(local);
+    QDir().mkpath(messages);
+    const QString ini = local + u"QelLocal.ini";
+    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("VnPath"),
+                                 root + u"/inst", ini);
+    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"),
+                                 QStringLiteral("1"), ini);
+    modVNQRN::WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgTimer"),
+                                 QStringLiteral("0"), ini);
+    const QString path = messages + u"M0000000042A.vox";
+    VoiceBocxLib::writeVoxFile(path, tone(400));
+    return path;
+}
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    PulseNullSink server; // before anything touches the audio devices
+    const bool serverUp = server.start();
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    if (!serverUp) {
+        std::printf("SKIPPED: no audio server: %s\n", qPrintable(server.failure()));
+        return 0;
+    }
+    MonitorCapture capture;
+    if (!capture.start() || !capture.waitForFlow()) {
+        std::printf("SKIPPED: parec records nothing\n");
+        return 0;
+    }
+    modVNQRN::ConsolePrompter prompter;
+    modVNQRN::setAppPrompter(&prompter);
+
+    QTemporaryDir dir;
+    const QString path = makeWorkstation(dir.path());
+    const QVector<qint16> reference = VoiceBocxLib::decodeVoxFile(path).samples;
+    VNOrvak::MessageControl control;
+    control.InitializeForProgram(QStringLiteral("VN-Bench"));
+    control.InitializeForID(QStringLiteral("42"));
+    auto *play = control.findChild<QPushButton *>(QStringLiteral("cmdPlayAll"));
+
+    QVector<double> starts;
+    auto now = [&] { return double(capture.clock().nsecsElapsed()) / 1e6; };
+    for (int run = 0; run < runs; ++run) {
+        capture.settle(now());
+        const qint64 mark = capture.samples().size();
+        const double clickedMs = now();
+        play->click();
+        capture.settle(now() + 100);
+        const QVector<qint16> heard = capture.samples().mid(mark);
+        const SignalMatch match = findSignal(
+            QVector<qint16>(reference.constBegin(), reference.constBegin() + 1600), heard);
+        const double startMs = capture.arrivalMs(mark + match.lag) - clickedMs;
+        starts.append(startMs);
+        std::printf("run %d: Play click->first sample %.1f ms (match %.3f)\n", run + 1, startMs,
+                    match.correlation);
+    }
+    std::printf("median Play click->first sample %.1f ms (an upper bound; the first click also "
+                "opens the route)\n",
+                median(starts));
+    modVNQRN::setAppPrompter(nullptr);
+    return 0;
+}

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <QDomDocument>
+#include <QFileInfo>
+#include <QPluginLoader>
+#include <QPushButton>
+#include <QtUiPlugin/QDesignerCustomWidgetInterface>
+
+#include <memory>
+
+namespace
+{
+
+// The plugin as Designer finds it: a Qt plugin with the custom-widget
+// interface, naming a class and header that uic-generated code can use.
+TEST(DesignerPluginTest, OffersTheControlUnderTheNameAndHeaderFormsUse)
+{
+    QPluginLoader loader(QStringLiteral(VNORVAK_DESIGNER_PLUGIN));
+    ASSERT_TRUE(loader.load()) << qPrintable(loader.errorString());
+    auto *plugin = qobject_cast<QDesignerCustomWidgetInterface *>(loader.instance());
+    ASSERT_NE(plugin, nullptr);
+
+    EXPECT_EQ(plugin->name(), u"VNOrvak::MessageControl");
+    EXPECT_FALSE(plugin->isContainer());
+    EXPECT_FALSE(plugin->icon().isNull());
+    // The header a generated form includes is the installed one.
+    EXPECT_EQ(plugin->includeFile(), u"control/message_control.h");
+    EXPECT_TRUE(
+        QFileInfo(QStringLiteral(VNORVAK_SOURCE_DIR "/control/message_control.h")).isFile());
+
+    // The XML Designer drops on a form names the same class.
+    QDomDocument dom;
+    ASSERT_TRUE(dom.setContent(plugin->domXml()));
+    const QDomElement widget = dom.documentElement().firstChildElement(QStringLiteral("widget"));
+    EXPECT_EQ(widget.attribute(QStringLiteral("class")), plugin->name());
+    EXPECT_EQ(dom.documentElement()
+                  .firstChildElement(QStringLiteral("customwidgets"))
+                  .firstChildElement(QStringLiteral("customwidget"))
+                  .firstChildElement(QStringLiteral("header"))
+                  .text(),
+              plugin->includeFile());
+
+    // On the form: the control with its buttons, its polling switched off.
+    QWidget form;
+    std::unique_ptr<QWidget> control(plugin->createWidget(&form));
+    ASSERT_NE(control, nullptr);
+    EXPECT_STREQ(control->metaObject()->className(), "VNOrvak::MessageControl");
+    EXPECT_NE(control->findChild<QPushButton *>(QStringLiteral("cmdPlayAll")), nullptr);
+    EXPECT_FALSE(control->property("Enabled").toBool());
+    control.reset();
+}
+
+} // namespace
