@@ -7,6 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using modVNQRN::Error;
 
 namespace VNOrvak
@@ -21,34 +27,67 @@ bool messageFileExists(const QString &path)
     return info.isFile() && !info.isHidden();
 }
 
-void removeMessageFile(const QString &path)
+// The error number of a failed rename, from what the file system said rather
+// than from a second look: a network folder's cache may still show a file
+// that another workstation has just renamed.
+qint32 renameErrorNumber(int error)
 {
-    QFile file(path);
-    if (!file.remove())
-        throw Error(messageFileExists(path) ? modVNQRN::errPermissionDenied
-                                            : modVNQRN::errFileNotFound,
-                    u"Cannot delete " + path + u": " + file.errorString());
+    switch (error) {
+    case ENOENT:
+        return modVNQRN::errFileNotFound;
+    case EEXIST:
+    case ENOTEMPTY:
+        return modVNQRN::errFileExists;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EBUSY:
+        return modVNQRN::errPermissionDenied;
+    default:
+        return modVNQRN::errPathFileAccess;
+    }
 }
 
-// The rename never replaces a file: when another workstation gave the message
-// its heard name in between, the rename fails and is reported.
-void renameMessageFile(const QString &from, const QString &to)
+[[noreturn]] void renameFailed(const QString &from, const QString &to, int error)
 {
-    QFile file(from);
-    if (file.rename(to))
-        return;
-    const int number = messageFileExists(to)      ? modVNQRN::errFileExists
-                       : !messageFileExists(from) ? modVNQRN::errFileNotFound
-                                                  : modVNQRN::errPathFileAccess;
-    throw Error(number, u"Cannot rename " + from + u" to " + to + u": " + file.errorString());
+    throw Error(renameErrorNumber(error), u"Cannot rename " + from + u" to " + to + u": " +
+                                              QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// One rename in the file system, never a copy: QFile::rename falls back to
+// link-and-unlink or to copying when the plain rename fails, and on a shared
+// folder either lets another workstation see, and act on, both names at once.
+// Without `replace` the rename never replaces a file. A file system that
+// cannot refuse to replace in the same step (most network folders) gets a
+// look first; what can appear in between under the heard name is only this
+// message's own heard copy.
+void renameMessageFile(const QString &from, const QString &to, bool replace)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (!replace) {
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE) == 0)
+            return;
+        if (errno != EINVAL && errno != ENOSYS)
+            renameFailed(from, to, errno);
+        struct stat st;
+        if (::lstat(target.constData(), &st) == 0)
+            renameFailed(from, to, EEXIST);
+    }
+    if (::rename(source.constData(), target.constData()) != 0)
+        renameFailed(from, to, errno);
 }
 
 } // namespace
 
 void MessageControlCore::MarkHeard(const QString &sName)
 {
-    if (sName.startsWith(u'M'))
+    if (sName.startsWith(u'M')) {
+        Q_EMIT MarkedHeard(sName, HeardOutcome::AlreadyHeard);
         return;
+    }
+    HeardOutcome outcome = HeardOutcome::Renamed;
     try {
         const QString heard = MessageStore::HeardName(sName);
         const QString newFile = m_store.msMsgDir + sName + u".vox";
@@ -58,19 +97,26 @@ void MessageControlCore::MarkHeard(const QString &sName)
                 modVNQRN::MsgBox(
                     QStringLiteral("This message has been played on another workstation"));
                 m_store.MarkHeardInList(sName);
+                Q_EMIT MarkedHeard(sName, HeardOutcome::HeardElsewhere);
                 return;
             }
-            // A stale heard copy: the message just played takes its place.
-            removeMessageFile(heardFile);
-        }
-        if (!messageFileExists(newFile))
+            // A stale heard copy: the message just played takes its place in
+            // one rename, so no moment passes without the message under either
+            // name, and a new file that is in fact gone leaves the copy alone.
+            renameMessageFile(newFile, heardFile, true);
+            outcome = HeardOutcome::ReplacedStale;
+        } else if (!messageFileExists(newFile)) {
             modVNQRN::MsgBox(QStringLiteral("This message has been removed by the purge process"));
-        else
-            renameMessageFile(newFile, heardFile);
+            outcome = HeardOutcome::Purged;
+        } else {
+            renameMessageFile(newFile, heardFile, false);
+        }
         m_store.MarkHeardInList(sName);
     } catch (...) {
         modVNQRN::ReportError(modVNQRN::currentError(), QString());
+        outcome = HeardOutcome::Failed;
     }
+    Q_EMIT MarkedHeard(sName, outcome);
 }
 
 } // namespace VNOrvak

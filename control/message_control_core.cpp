@@ -112,6 +112,7 @@ QString MessageControlCore::ResolveMessageFile(QString sName)
     const QString heard = MessageStore::HeardName(sName);
     if (sName.startsWith(u'N') && exists(heard)) {
         m_store.MarkHeardInList(sName);
+        Q_EMIT MarkedHeard(sName, HeardOutcome::HeardBeforePlay);
         Q_EMIT FinishedPlayingNewMsg();
         return heard;
     }

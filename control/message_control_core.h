@@ -13,6 +13,17 @@
 namespace VNOrvak
 {
 
+/// What became of a new message when this workstation marked it heard.
+enum class HeardOutcome {
+    Renamed,         ///< its file took the heard name
+    ReplacedStale,   ///< a stale heard copy was deleted, then the file took its name
+    HeardElsewhere,  ///< another workstation had renamed it ("played on another workstation")
+    Purged,          ///< the file was gone ("removed by the purge process")
+    HeardBeforePlay, ///< found under its heard name just before playing it
+    Failed,          ///< the rename failed and was reported
+    AlreadyHeard,    ///< the name played was a heard name: nothing to do
+};
+
 /// The windowless heart of the message control: the message store, the
 /// polling timer tmrCalls and the choice of the display state. The widget
 /// composes it; command-line tools and tests use it alone. Signals are
@@ -108,6 +119,10 @@ Q_SIGNALS:
     /// An entity was selected: `id` as the host gave it, whether it has a
     /// new message (a value written back is ignored), and the host's code.
     void IDChanged(const QString &id, bool &HasNewMessages, const QString &code);
+    /// After MarkHeard() or ResolveMessageFile() dealt with the new message
+    /// `name`: what became of it. For logs and diagnostics; hosts need not
+    /// connect.
+    void MarkedHeard(const QString &name, VNOrvak::HeardOutcome outcome);
 
 private:
     void applyTimer();

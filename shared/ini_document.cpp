@@ -15,6 +15,20 @@ QString unquote(const QString &v)
     return v;
 }
 
+// Blanks and tabs around names and values are not part of them; other white
+// space (a no-break space, a form feed) is, as the writer keeps it.
+QString trimBlanksAndTabs(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
+}
+
 bool sameName(const QString &a, const QString &b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -27,15 +41,15 @@ IniDocument::Line IniDocument::classify(QByteArray raw, QByteArray eol)
     Line line;
     line.raw = std::move(raw);
     line.eol = std::move(eol);
-    const QString text = decodeAnsi(line.raw).trimmed();
+    const QString text = trimBlanksAndTabs(decodeAnsi(line.raw));
     if (text.startsWith(u'[')) {
         line.kind = Line::Section;
         const qsizetype close = text.indexOf(u']');
-        line.name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
+        line.name = trimBlanksAndTabs(close < 0 ? text.mid(1) : text.mid(1, close - 1));
     } else if (const qsizetype eq = text.indexOf(u'='); eq >= 0) {
         line.kind = Line::Entry;
-        line.name = text.left(eq).trimmed();
-        line.value = unquote(text.mid(eq + 1).trimmed());
+        line.name = trimBlanksAndTabs(text.left(eq));
+        line.value = unquote(trimBlanksAndTabs(text.mid(eq + 1)));
     }
     return line;
 }

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
 
@@ -27,15 +29,32 @@ void removeIfPresent(const QString &path)
 }
 
 // Copies over an existing target, as the product's file copies always do.
+// The copy reads from the one handle it opened: on a shared folder another
+// workstation may rename the message at any moment, and a message renamed
+// after it was opened still plays in full; one gone before is a missing
+// source (53), not a failed copy.
 void copyVoiceFile(const QString &from, const QString &to)
 {
     if (from.isEmpty() || !QFileInfo(from).isFile())
         throw Error(errFileNotFound);
     if (to.isEmpty())
         throw Error(errBadFileName);
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        throw Error(errno == ENOENT ? errFileNotFound : errPathFileAccess);
     removeIfPresent(to);
-    if (!QFile::copy(from, to))
+    QFile target(to);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw Error(errPathFileAccess);
+    bool copied = true;
+    QByteArray block;
+    while (copied && !(block = source.read(64 * 1024)).isEmpty())
+        copied = target.write(block) == block.size();
+    if (!copied || source.error() != QFileDevice::NoError || !target.flush()) {
+        target.close();
+        target.remove();
+        throw Error(errPathFileAccess);
+    }
 }
 
 } // namespace

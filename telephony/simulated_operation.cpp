@@ -37,7 +37,10 @@ SimEnding SimulatedOperation::run()
     // Actions at the very end still run before the end: they are queued first.
     std::stable_sort(m_actions.begin(), m_actions.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (auto &[second, action] : m_actions) {
+    // Not a structured binding: clang before 16 cannot capture one.
+    for (auto &entry : m_actions) {
+        const double second = entry.first;
+        auto &action = entry.second;
         if (m_length >= 0 && second > m_length)
             continue;
         auto timer = std::make_unique<QTimer>();

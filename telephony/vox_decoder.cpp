@@ -137,7 +137,9 @@ PcmAudio decodeVoxFile(const QString &path, int sampleRate)
                                                                : modVNQRN::errPathFileAccess,
                     QStringLiteral("Cannot read ") + QDir::toNativeSeparators(path) +
                         QStringLiteral(": ") + f.errorString());
-    const QByteArray bytes = f.read(kMaxVoxBytes + 1);
+    // Read what the file holds: a read of the largest size allowed would
+    // reserve 64 MiB for every message played.
+    const QByteArray bytes = f.read(std::min(fi.size(), kMaxVoxBytes));
     if (f.error() != QFileDevice::NoError)
         throw Error(modVNQRN::errPathFileAccess, QStringLiteral("Cannot read ") +
                                                      QDir::toNativeSeparators(path) +

@@ -156,6 +156,21 @@ TEST_F(ProfileTest, CleanedValuesCannotInjectLinesOrKeys)
     EXPECT_EQ(read("Messages", "MsgPortUsage"), u"Evil[Zuzidivuz]ErrorLog=0");
 }
 
+// Found by fuzzing: the writer kept a trailing no-break space that the reader
+// took for a blank, so a value read back differently from what was written.
+TEST_F(ProfileTest, ValuesEndingInOtherWhiteSpaceReadBackAsWritten)
+{
+    for (const QString &value : {QStringLiteral("5 \u00a0"), QStringLiteral("\u00a0x"),
+                                 QStringLiteral("a\f"), QStringLiteral("\vb")}) {
+        ASSERT_NE(WriteProfileString(QStringLiteral("S\u00a0"), QStringLiteral("K"), value, path()),
+                  0);
+        EXPECT_EQ(read("S\u00a0", "K"), value);
+    }
+    // Blanks and tabs around names and values are still not part of them.
+    write("[ Messages\t]\n\tMsgTimer \t= 5 \t\n");
+    EXPECT_EQ(read("Messages", "MsgTimer"), u"5");
+}
+
 TEST_F(ProfileTest, BareNamesResolveInTheSystemProfileFolder)
 {
     TestWorkstation::writeFile(ws.systemFolder() + u"Bare.ini", "[S]\nK=v\n");

@@ -1,0 +1,368 @@
+"""Checks a soak run's logs and its messages folder against the promises of
+the installation and prints the figures. Usable alone: check.py RUN_FOLDER."""
+
+import dataclasses
+import glob
+import json
+import os
+import re
+import sys
+
+from recorder import serial_of
+
+INFO_BOXES = (
+    "This message has been played on another workstation",
+    "This message has been removed by the purge process",
+    "A message has been deleted.",
+    "New Message listened to on another workstation",
+)
+# Faults on the server that any workstation can meet.
+GLOBAL_FAULTS = ("rename_refused", "truncate")
+# How long after a fault its effects may still surface (caches, retries).
+GRACE_MS = {"unmount": 10000, "drop_connection": 10000}
+DEFAULT_GRACE_MS = 5000
+# Races between workstations that the product reports as failures by design:
+# a file listed, resolved or about to be renamed that another workstation
+# renamed first ("File not found"), or a heard name taken meanwhile.
+RACE_ERROR = re.compile(r"^Error (53|58) \{ (53-File not found|(53|58)-Cannot rename) ")
+MESSAGE_NAME = re.compile(r"^[NM].{11}\.vox$")
+
+
+@dataclasses.dataclass
+class Options:
+    max_rss_growth_kib: float = 40 * 1024
+    crashed: dict = dataclasses.field(default_factory=dict)
+    hung: dict = dataclasses.field(default_factory=dict)
+    network: bool = True
+    fault_skips: dict = dataclasses.field(default_factory=dict)
+    hang_ms: int = 30000
+    action_ms: int = 60000
+    poll_after_fault_ms: int = 20000
+
+
+@dataclasses.dataclass
+class Result:
+    figures: dict
+    failures: list
+    checks: dict = dataclasses.field(default_factory=dict)
+
+
+def read_jsonl(path):
+    records = []
+    if not os.path.exists(path):
+        return records
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.strip()
+            if line:
+                try:
+                    records.append(json.loads(line))
+                except ValueError:
+                    records.append({"ev": "unreadable", "line": line})
+    return records
+
+
+def make_printable(text):
+    out = []
+    for ch in text:
+        try:
+            code = ch.encode("cp1252")[0] if len(ch.encode("cp1252")) == 1 else None
+        except UnicodeEncodeError:
+            code = None
+        if code is None:
+            out.append("?")
+        elif code < 32 or code > 126:
+            out.append("<%d>" % code)
+        else:
+            out.append(ch)
+    return "".join(out)
+
+
+def read_error_log(path):
+    """The messages of an error log, pieces of a wrapped message joined."""
+    entries = []
+    with open(path, encoding="utf-8", errors="replace", newline="") as f:
+        for line in f.read().split("\r\n"):
+            if not line:
+                continue
+            if line.startswith("   '") and entries:
+                entries[-1] += line[4:-1] if line.endswith("'") else line[4:]
+                continue
+            start = line.find(" - '")
+            if start < 0:
+                entries.append(line)
+                continue
+            piece = line[start + 4:]
+            entries.append(piece[:-1] if piece.endswith("'") else piece)
+    return entries
+
+
+class FaultWindows:
+    def __init__(self, server_events):
+        self.windows = []  # (kind, ws, start, end)
+        open_ = {}
+        for e in server_events:
+            if e.get("ev") == "fault_start":
+                open_[(e["kind"], e.get("ws"))] = e["t"]
+            elif e.get("ev") == "fault_end":
+                start = open_.pop((e["kind"], e.get("ws")), e["t"])
+                self.windows.append((e["kind"], e.get("ws"), start, e["t"]))
+        for (kind, ws), start in open_.items():
+            self.windows.append((kind, ws, start, float("inf")))
+
+    def explains(self, ws, t):
+        for kind, target, start, end in self.windows:
+            if target not in (ws, None):
+                continue
+            if start - 500 <= t <= end + GRACE_MS.get(kind, DEFAULT_GRACE_MS):
+                return kind
+        return None
+
+
+def check(root, workstations, options=None):
+    options = options or Options()
+    failures, figures, failed = [], {}, set()
+
+    def fail(check_name, text):
+        failures.append(text)
+        failed.add(check_name)
+    server = read_jsonl(os.path.join(root, "server.jsonl"))
+    folder_events = read_jsonl(os.path.join(root, "folder.jsonl"))
+    logs = {ws: read_jsonl(os.path.join(root, ws + ".jsonl")) for ws in workstations}
+    faults = FaultWindows(server)
+
+    recorded = [e for e in server if e.get("ev") == "recorded"]
+    purged = [e for e in server if e.get("ev") == "purged"]
+    truncated = [e for e in server if e.get("ev") == "fault_start" and e["kind"] == "truncate"]
+    name_of = {e["serial"]: e["name"] for e in recorded}
+    figures["messages recorded"] = len(recorded)
+    figures["newer copies of heard messages recorded"] = sum(1 for e in recorded if e.get("newer_copy"))
+    figures["messages purged"] = len(purged)
+    figures["faults injected"] = dict(sorted(
+        (k, sum(1 for w in faults.windows if w[0] == k)) for k in {w[0] for w in faults.windows}))
+    if options.fault_skips:
+        figures["faults skipped"] = options.fault_skips
+    for e in server:
+        if e.get("ev") == "fault_end" and e.get("remounted") is False:
+            fail("setup", "%s: the shared folder could not be mounted again" % e.get("ws"))
+        if e.get("ev") in ("recorder_error", "purge_error", "fault_error"):
+            fail("setup", "%s: %s" % (e["ev"], e.get("text")))
+
+    # 1. Every message recorded is in the folder under its new or heard name,
+    # or was purged, or was replaced as the stale heard copy of a newer one.
+    # A name can be truncated more than once in a long run (a later message
+    # of the same name): each empty file or purge takes the latest truncation
+    # of its name before it that no other has taken.
+    truncations = [[e["t"], e["name"][1:], e.get("serial"), False] for e in truncated]
+
+    def truncated_serial(key, before=float("inf")):
+        for entry in sorted(truncations, key=lambda x: -x[0]):
+            if entry[1] == key and entry[0] < before and not entry[3]:
+                entry[3] = True
+                return entry[2]
+        return None
+    present, stray = {}, []
+    messages = os.path.join(root, "server", "messages")
+    for name in sorted(os.listdir(messages)) if os.path.isdir(messages) else []:
+        path = os.path.join(messages, name)
+        if not MESSAGE_NAME.match(name):
+            stray.append(name)
+            continue
+        serial = serial_of(path)
+        if serial is None:
+            if os.path.getsize(path) == 0:
+                serial = truncated_serial(name[1:12])
+            if serial is None:
+                fail("no message lost", "file %s holds no recorded message" % name)
+                continue
+        if serial in present:
+            fail("no message lost", "message %s is in the folder twice: %s and %s" % (serial, present[serial], name))
+        elif serial in name_of and name_of[serial][1:] != name[1:12]:
+            fail("no message lost", "message %s (%s) is in the folder as %s" % (serial, name_of[serial], name))
+        present[serial] = name
+    for name in stray:
+        fail("no message lost", "stray file in the messages folder: %s" % name)
+    purged_serials = set()
+    for e in purged:
+        serial = e.get("serial")
+        if serial is None and e.get("bytes") == 0:
+            serial = truncated_serial(e["name"][1:], e["t"])
+        if serial is None:
+            fail("no message lost", "the purge removed %s, which held no recorded message" % e["name"])
+        purged_serials.add(serial)
+    stale_replaced = {}
+    for ws in workstations:
+        for e in logs[ws]:
+            if e.get("ev") == "heard" and e.get("outcome") == "replaced_stale":
+                stale_replaced[e["name"][1:]] = stale_replaced.get(e["name"][1:], 0) + 1
+    lost, replaced = [], 0
+    missing_by_name = {}
+    for serial, name in name_of.items():
+        if serial not in present and serial not in purged_serials:
+            missing_by_name.setdefault(name[1:], []).append(serial)
+    for key, serials in missing_by_name.items():
+        later = [s for s, n in name_of.items() if n[1:] == key and s > min(serials)]
+        allowed = min(stale_replaced.get(key, 0), len(later))
+        replaced += min(allowed, len(serials))
+        lost += serials[allowed:]
+    for serial in lost:
+        fail("no message lost", "LOST: message %d (%s) is neither in the folder nor purged" % (serial, name_of[serial]))
+    figures["messages at the end (new / heard)"] = "%d / %d" % (
+        sum(1 for n in present.values() if n.startswith("N")),
+        sum(1 for n in present.values() if n.startswith("M")))
+    figures["stale heard copies replaced by a newer copy"] = replaced
+    figures["messages lost"] = len(lost)
+
+    # 2. What the server folder saw: new names come only from the recorder,
+    # heard names only from renames of new names.
+    moves, pending = [], {}
+    for e in folder_events:
+        if e.get("ev") == "overflow":
+            fail("server names only by recorder and renames", "the folder watch overflowed: its counts are incomplete")
+        elif e.get("ev") == "moved_from":
+            pending[e["cookie"]] = e["name"]
+        elif e.get("ev") == "moved_to":
+            moves.append((pending.pop(e["cookie"], None), e["name"], e["t"]))
+    renames = [(a, b) for a, b, _ in moves
+               if a and b and a.startswith("N") and b.startswith("M") and a[1:] == b[1:]]
+    for a, b, _ in moves:
+        if b.startswith("N") and not (a or "").startswith("REC"):
+            fail("server names only by recorder and renames", "HEARD TO NEW: %s appeared as %s" % (a, b))
+        if b.startswith("M") and not (a and a.startswith("N") and a[1:] == b[1:]):
+            fail("server names only by recorder and renames", "heard name %s made from %s, not by a rename of its new name" % (b, a))
+    for e in folder_events:
+        name = e.get("name", "")
+        if e.get("ev") == "create" and name[:1] in ("N", "M"):
+            fail("server names only by recorder and renames", "%s was created, not renamed into place" % name)
+        if e.get("ev") == "delete" and name[:1] == "N":
+            fail("server names only by recorder and renames", "new message file %s was deleted" % name)
+    new_appearances = sum(1 for _, b, _ in moves if b.startswith("N"))
+    if new_appearances != len(recorded):
+        fail("server names only by recorder and renames", "%d new names appeared in the folder, the recorder wrote %d"
+                        % (new_appearances, len(recorded)))
+    figures["renames new to heard (seen on the server)"] = len(renames)
+
+    # 3. The workstations: their own account of the renames and events.
+    outcomes, finished, boxes, actions = {}, 0, {}, {}
+    plays = 0
+    for ws in workstations:
+        ws_finished = sum(1 for e in logs[ws] if e.get("ev") == "finished_new")
+        ws_heard = [e for e in logs[ws] if e.get("ev") == "heard"]
+        if ws_finished != len(ws_heard):
+            fail("renames match events", "%s: %d FinishedPlayingNewMsg events for %d new messages dealt with"
+                            % (ws, ws_finished, len(ws_heard)))
+        finished += ws_finished
+        for e in ws_heard:
+            outcomes[e["outcome"]] = outcomes.get(e["outcome"], 0) + 1
+        for e in logs[ws]:
+            if e.get("ev") == "action":
+                actions[e["what"]] = actions.get(e["what"], 0) + 1
+            if e.get("ev") == "exit":
+                plays += e.get("plays", 0)
+    ws_renames = outcomes.get("renamed", 0) + outcomes.get("replaced_stale", 0)
+    figures["messages played"] = plays
+    figures["FinishedPlayingNewMsg events"] = finished
+    figures["new messages dealt with, by outcome"] = dict(sorted(outcomes.items()))
+    figures["operator actions"] = dict(sorted(actions.items()))
+    if ws_renames != len(renames):
+        fail("renames match events", "the workstations renamed %d messages, the server saw %d renames"
+                        % (ws_renames, len(renames)))
+
+    # 4. Health: no crash, no hang, bounded memory; failures only where a
+    # fault explains them; the polling goes on after every fault.
+    figures["boxes"] = {}
+    for ws in workstations:
+        log = logs[ws]
+        if ws in options.crashed:
+            fail("no crash, hang or growth", "%s: exited with status %s" % (ws, options.crashed[ws]))
+        if ws in options.hung:
+            fail("no crash, hang or growth", "%s: hung (%s)" % (ws, options.hung[ws]))
+        if not any(e.get("ev") == "start" for e in log):
+            fail("no crash, hang or growth", "%s: never started: %s" % (ws, [e for e in log if e.get("ev") == "fatal"]))
+            continue
+        if not any(e.get("ev") == "exit" for e in log):
+            fail("no crash, hang or growth", "%s: no orderly exit" % ws)
+        times = [e["t"] for e in log if "t" in e]
+        gaps = [b - a for a, b in zip(times, times[1:])]
+        if gaps and max(gaps) > options.hang_ms:
+            fail("no crash, hang or growth", "%s: silent for %d ms" % (ws, max(gaps)))
+        for e in log:
+            if e.get("ev") == "action_end" and e.get("ms", 0) > options.action_ms:
+                fail("no crash, hang or growth", "%s: %s took %d ms" % (ws, e["what"], e["ms"]))
+        rss = [(e["t"], e["rss_kb"]) for e in log if e.get("ev") in ("alive", "exit") and e.get("rss_kb")]
+        if rss:
+            warm = [k for t, k in rss if t <= rss[0][0] + 30000]
+            growth = rss[-1][1] - max(warm)
+            figures.setdefault("memory growth after warm-up (KiB)", {})[ws] = growth
+            if growth > options.max_rss_growth_kib:
+                fail("no crash, hang or growth", "%s: memory grew by %d KiB" % (ws, growth))
+        counted = figures["boxes"]
+        error_boxes = []
+        for e in log:
+            if e.get("ev") not in ("box", "host_error"):
+                continue
+            text = e.get("text", "")
+            if e["ev"] == "box" and text.startswith(INFO_BOXES):
+                key = text.split("\r\n")[0]
+            elif e["ev"] == "box" and RACE_ERROR.match(text):
+                key = "error: rename/delete race with another workstation"
+            else:
+                fault = faults.explains(ws, e["t"])
+                if fault is None:
+                    fail("failures explained by faults", "%s: unexplained %s: %r" % (ws, e["ev"], text))
+                    key = "UNEXPLAINED"
+                else:
+                    key = "failure during fault " + fault
+            if e["ev"] == "box" and text.startswith("Error "):
+                error_boxes.append(make_printable(text))
+            counted[key] = counted.get(key, 0) + 1
+        log_dir = os.path.join(root, ws + "-logs")
+        disk_full = any(w[0] == "local_full" and w[1] == ws for w in faults.windows)
+        for path in sorted(glob.glob(os.path.join(log_dir, "Log*.txt"))):
+            for entry in read_error_log(path):
+                # A full folder cuts a line short; the next one follows it.
+                joined = entry.rfind(" VN-Orvak - '")
+                if disk_full and joined >= 0:
+                    entry = entry[joined + len(" VN-Orvak - '"):]
+                if entry not in error_boxes:
+                    fail("failures explained by faults", "%s: error log entry without its box: %s" % (ws, entry[:160]))
+        for kind, target, start, end in faults.windows:
+            if target not in (ws, None) or end == float("inf"):
+                continue
+            polled = any(e.get("ev") == "msg_updated" and end < e["t"] <= end + options.poll_after_fault_ms
+                         for e in log)
+            last = times[-1] if times else 0
+            if not polled and last > end + options.poll_after_fault_ms:
+                fail("polling goes on after faults", "%s: no poll result within %d ms after fault %s"
+                                % (ws, options.poll_after_fault_ms, kind))
+    checks = ["setup", "no message lost", "server names only by recorder and renames",
+              "renames match events", "no crash, hang or growth", "failures explained by faults",
+              "polling goes on after faults"]
+    return Result(figures, failures, {c: c not in failed for c in checks})
+
+
+def report(result):
+    lines = ["", "== soak figures"]
+    for key, value in result.figures.items():
+        if isinstance(value, dict):
+            lines.append("  %s:" % key)
+            for k, v in value.items():
+                lines.append("      %-58s %s" % (k, v))
+        else:
+            lines.append("  %-62s %s" % (key, value))
+    lines.append("== invariant checks")
+    for name, ok in result.checks.items():
+        lines.append("  %-62s %s" % (name, "passed" if ok else "FAILED"))
+    for failure in result.failures[:200]:
+        lines.append("  FAIL " + failure)
+    passed = sum(1 for ok in result.checks.values() if ok)
+    lines.append("soak: %d passed, %d failed" % (passed, len(result.checks) - passed))
+    return "\n".join(lines)
+
+
+if __name__ == "__main__":
+    run = sys.argv[1]
+    names = sorted(os.path.basename(p)[:-6] for p in glob.glob(os.path.join(run, "ws*.jsonl")))
+    res = check(run, names)
+    print(report(res))
+    sys.exit(1 if res.failures else 0)

@@ -1,0 +1,188 @@
+"""Faults injected while a soak runs, one at a time, each logged with its
+start and end so the checker can tell the failures they explain."""
+
+import os
+import subprocess
+import threading
+import time
+
+from recorder import serial_of
+
+
+def _quiet(args):
+    return subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+class Workstation:
+    """What the faults need to know of one workstation."""
+
+    def __init__(self, name, local, ini, local_is_tmpfs):
+        self.name, self.local, self.ini = name, local, ini
+        self.local_is_tmpfs = local_is_tmpfs
+
+
+class FaultInjector(threading.Thread):
+    KINDS = ["rename_refused", "settings_garbage", "truncate", "local_full", "unmount",
+             "local_readonly", "drop_connection"]
+
+    def __init__(self, shared, workstations, log, rng, every=10.0, hold=5.0, stop=None):
+        super().__init__(name="faults", daemon=True)
+        self.shared, self.workstations, self.log, self.rng = shared, workstations, log, rng
+        self.every, self.hold = every, hold
+        self.stop_event = stop or threading.Event()
+        self.count = {}
+        self.skipped = {}
+        self._undo = None
+        self.immutable = set()
+
+    # -- helpers ----------------------------------------------------------
+    def _new_messages(self):
+        folder = self.shared.server
+        return sorted(n for n in os.listdir(folder) if n.startswith("N") and n.endswith(".vox"))
+
+    def _start(self, kind, ws=None, **detail):
+        self.count[kind] = self.count.get(kind, 0) + 1
+        self.log.write(ev="fault_start", kind=kind, ws=ws, **detail)
+
+    def _end(self, kind, ws=None, **detail):
+        self.log.write(ev="fault_end", kind=kind, ws=ws, **detail)
+
+    def _skip(self, kind, why):
+        self.skipped[kind] = why
+        return None
+
+    # -- the faults: each starts its fault and returns how to end it ------
+    def rename_refused(self, ws):
+        names = self._new_messages()
+        if not names:
+            return None
+        name = self.rng.choice(names)
+        path = os.path.join(self.shared.server, name)
+        if not _quiet(["chattr", "+i", path]):
+            return self._skip("rename_refused", "chattr +i is not possible on the server folder")
+        self.immutable.add(name)
+        self._start("rename_refused", None, name=name[:-4])
+        return lambda: (_quiet(["chattr", "-i", path]), self.immutable.discard(name),
+                        self._end("rename_refused", None, name=name[:-4]))
+
+    def settings_garbage(self, ws):
+        with open(ws.ini, "rb") as f:
+            original = f.read()
+        garbage = bytes(self.rng.randrange(256) for _ in range(self.rng.randrange(64, 2048)))
+        garbage += b"\n[Messages\nMsgTimer=\xff\xfe\n=\n[]\n" + bytes(range(32))
+        if not self._replace(ws.ini, garbage):
+            return self._skip("settings_garbage", "the settings folder cannot be written")
+        self._start("settings_garbage", ws.name)
+
+        def restore():
+            for _ in range(50):
+                if self._replace(ws.ini, original):
+                    break
+                time.sleep(0.1)
+            self._end("settings_garbage", ws.name)
+        return restore
+
+    @staticmethod
+    def _replace(path, data):
+        temp = path + ".soak"
+        try:
+            with open(temp, "wb") as f:
+                f.write(data)
+            os.replace(temp, path)
+            return True
+        except OSError:
+            return False
+
+    def truncate(self, ws):
+        names = [n for n in self._new_messages() if n not in self.immutable]
+        if not names:
+            return None
+        name = self.rng.choice(names)
+        path = os.path.join(self.shared.server, name)
+        serial = serial_of(path)
+        try:
+            os.truncate(path, 0)
+        except OSError:
+            return None
+        self._start("truncate", None, name=name[:-4], serial=serial)
+        self._end("truncate", None, name=name[:-4], serial=serial)
+        return None
+
+    def local_full(self, ws):
+        if not ws.local_is_tmpfs:
+            return self._immutable_local(ws, "local_full")
+        filler = os.path.join(ws.local, "filler.bin")
+        try:
+            with open(filler, "wb") as f:
+                while True:
+                    f.write(b"\0" * 65536)
+        except OSError:
+            pass  # the folder is full
+        self._start("local_full", ws.name)
+        return lambda: (os.unlink(filler), self._end("local_full", ws.name))
+
+    def local_readonly(self, ws):
+        if not ws.local_is_tmpfs:
+            return self._immutable_local(ws, "local_readonly")
+        if not _quiet(["mount", "-o", "remount,ro", ws.local]):
+            return self._skip("local_readonly", "remount read-only refused")
+        self._start("local_readonly", ws.name)
+
+        def back():
+            while not _quiet(["mount", "-o", "remount,rw", ws.local]):
+                time.sleep(0.1)
+            self._end("local_readonly", ws.name)
+        return back
+
+    def _immutable_local(self, ws, kind):
+        # Without a mount of its own, the folder is made immutable instead:
+        # nothing can be created, written or removed in it, as when full.
+        if not _quiet(["chattr", "+i", ws.local]):
+            return self._skip(kind, "neither a tmpfs nor chattr for the local folder")
+        self._start(kind, ws.name, simulated="immutable folder")
+        return lambda: (_quiet(["chattr", "-i", ws.local]), self._end(kind, ws.name))
+
+    def unmount(self, ws):
+        if not self.shared.network:
+            return self._skip("unmount", "no network folder")
+        self._start("unmount", ws.name)
+        self.shared.unmount(ws.name)
+
+        def back():
+            ok = self.shared.remount(ws.name)
+            self._end("unmount", ws.name, remounted=ok)
+        return back
+
+    def drop_connection(self, ws):
+        if not self.shared.network:
+            return self._skip("drop_connection", "no network folder")
+        self._start("drop_connection", ws.name)
+        self.shared.drop_connection(ws.name)
+
+        def back():
+            self.shared.unmount(ws.name)
+            ok = self.shared.remount(ws.name)
+            self._end("drop_connection", ws.name, remounted=ok)
+        return back
+
+    # -- the schedule -----------------------------------------------------
+    def run(self):
+        turn = 0
+        while not self.stop_event.wait(self.rng.uniform(0.5, 1.5) * self.every):
+            kind = self.KINDS[turn % len(self.KINDS)]
+            ws = self.workstations[turn % len(self.workstations)]
+            turn += 1
+            try:
+                undo = getattr(self, kind)(ws)
+            except OSError as e:
+                self.log.write(ev="fault_error", kind=kind, text=str(e))
+                continue
+            if undo:
+                self._undo = undo
+                self.stop_event.wait(self.hold)
+                self.end_current()
+
+    def end_current(self):
+        undo, self._undo = self._undo, None
+        if undo:
+            undo()
