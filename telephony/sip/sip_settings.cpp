@@ -35,8 +35,14 @@ bool parsePort(const QString &text, quint16 &port, bool zeroAllowed)
     return true;
 }
 
+bool isIpv4(const QString &text);
+
+// A host name or an IPv4 address; a bare number is neither (it is a
+// telephone number).
 bool isHostName(const QString &host)
 {
+    if (!isIpv4(host) && !host.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+        return false;
     static const QRegularExpression name(
         QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]*"
                        "[A-Za-z0-9])?)*$"));
