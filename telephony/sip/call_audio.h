@@ -3,6 +3,7 @@
 #include "sip_settings.h"
 
 #include <QByteArray>
+#include <QChar>
 #include <QVector>
 
 #include <span>
@@ -35,5 +36,16 @@ QVector<qint16> resamplePcm(const QVector<qint16> &samples, int fromRate, int to
 /// beep of 2 for 400 ms.
 QVector<qint16> beepSamples(int frequency, int levelDb, int quarters);
 inline constexpr int kBeepGapMs = 100;
+
+/// An RFC 4733 telephone event as it arrives in one packet.
+struct TelephoneEvent {
+    int code = -1;    ///< 0-9, 10 "*", 11 "#", 12-15 "A"-"D"
+    bool end = false; ///< the key has been released
+};
+
+/// Reads a telephone-event payload; false when it is too short.
+bool parseTelephoneEvent(const quint8 *data, size_t size, TelephoneEvent &event);
+/// The key of an event code ("0"-"9", "*", "#", "A"-"D"); a null QChar for others.
+QChar telephoneKey(int code);
 
 } // namespace VoiceBocxLib

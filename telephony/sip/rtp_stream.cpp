@@ -26,34 +26,6 @@ qint64 steadyNs(std::chrono::steady_clock::time_point t)
 
 } // namespace
 
-bool parseTelephoneEvent(const quint8 *data, size_t size, TelephoneEvent &event)
-{
-    if (!data || size < 4)
-        return false;
-    event.code = data[0];
-    event.end = (data[1] & 0x80) != 0;
-    return true;
-}
-
-QChar telephoneKey(int code)
-{
-    if (code >= 0 && code <= 9)
-        return QChar(u'0' + code);
-    switch (code) {
-    case 10:
-        return u'*';
-    case 11:
-        return u'#';
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-        return QChar(u'A' + (code - 12));
-    default:
-        return {};
-    }
-}
-
 RtpStream::RtpStream(Handlers handlers) : m_handlers(std::move(handlers))
 {
     tmr_init(&m_tick);

@@ -17,17 +17,6 @@
 namespace VoiceBocxLib
 {
 
-/// An RFC 4733 telephone event as it arrives in one packet.
-struct TelephoneEvent {
-    int code = -1;    ///< 0-9, 10 "*", 11 "#", 12-15 "A"-"D"
-    bool end = false; ///< the key has been released
-};
-
-/// Reads a telephone-event payload; false when it is too short.
-bool parseTelephoneEvent(const quint8 *data, size_t size, TelephoneEvent &event);
-/// The key of an event code ("0"-"9", "*", "#", "A"-"D"); a null QChar for others.
-QChar telephoneKey(int code);
-
 class RtpStream
 {
 public:
