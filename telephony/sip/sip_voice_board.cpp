@@ -352,10 +352,10 @@ void SipVoiceBoard::PlayPrompt(const QString &path)
 
 qint32 SipVoiceBoard::lineElapsedSeconds() const
 {
-    qint64 position = m_playEnd;
+    qint64 played = m_playEnd - m_playFrom;
     if (m_playing)
-        position = std::min(m_playLength, m_playFrom + m_playClock.elapsed() * kCallRate / 1000);
-    return static_cast<qint32>(position / kCallRate);
+        played = std::min(m_playLength - m_playFrom, m_playClock.elapsed() * kCallRate / 1000);
+    return static_cast<qint32>(played / kCallRate);
 }
 
 void SipVoiceBoard::lineStopVoice()

@@ -60,7 +60,8 @@ protected:
     void useTelephone(const QString &address)
     {
         TestWorkstation::writeFile(
-            gsLocalIni, "[VoiceBoard]\r\nDriver=sip\r\nSipAddress=127.0.0.1\r\nSipPort=0\r\n"
+            gsLocalIni, "[VoiceBoard]\r\nDriver=sip\r\nWaveDevice=none\r\nSipAddress=127.0.0.1\r\n"
+                        "SipPort=0\r\n"
                         "SipRtpPorts=20000-40000\r\nTimeScale=0.1\r\n"
                         "[TelMon]\r\nConnectAck=1\r\nRingWait=2\r\n"
                         "[Messages]\r\nMsgport=3\r\nConnectString=" +

@@ -27,8 +27,8 @@ protected:
     void writeSip(const QByteArray &keys,
                   const QByteArray &connect = "ConnectString=phone@127.0.0.1:5062\r\n")
     {
-        TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=sip\r\n" + keys +
-                                                   "[Messages]\r\nMsgport=3\r\n" + connect);
+        TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=sip\r\nWaveDevice=none\r\n" +
+                                                   keys + "[Messages]\r\nMsgport=3\r\n" + connect);
     }
 
     // The description of the Error that reading the settings throws.
