@@ -32,6 +32,7 @@
 
 using namespace VNOrvak;
 using namespace VoiceBocxLib;
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -214,19 +215,35 @@ TEST_F(SipControlTest, AHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042B.vox"));
 }
 
-TEST_F(SipControlTest, ATelephoneThatCannotBeReachedLeavesUnableToMakeConnection)
+TEST_F(SipControlTest, ATelephoneNotThereOrBusyLeavesUnableToMakeConnection)
 {
     message(QStringLiteral("N0000000042A"), 1, 1000);
-    setting("Messages", "ConnectString", u"phone@127.0.0.1:" + QString::number(freeLoopbackPort()));
-    start();
-    control.ClickPlayAllMsgButton();
-    EXPECT_EQ(label("lblNotes")->text(), u"Unable to make Connection");
-    ASSERT_EQ(prompter.boxes.size(), 1);
-    EXPECT_TRUE(prompter.boxes[0].text.startsWith(u"Phone could not connect to message port 1"));
-    EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox"));
-    EXPECT_TRUE(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
-                                            QStringLiteral("MsgPortUsage"), QString(), ini())
-                    .isEmpty());
+    BaresipPhone busy;
+    BaresipPhone::Options refusing;
+    refusing.answerMode = QStringLiteral("manual");
+    refusing.rejectCalls = true;
+    ASSERT_TRUE(busy.start(refusing)) << busy.failure().toStdString();
+    const QStringList telephones{u"phone@127.0.0.1:" + QString::number(freeLoopbackPort()),
+                                 busy.address()};
+    for (const QString &address : telephones) {
+        prompter.boxes.clear();
+        setting("Messages", "ConnectString", address);
+        MessageControl console; // reads the new number
+        console.InitializeForProgram(QStringLiteral("VN-Console"));
+        console.InitializeForID(QStringLiteral("42"));
+        console.ClickPlayAllMsgButton();
+        EXPECT_EQ(console.findChild<QLabel *>(QStringLiteral("lblNotes"))->text(),
+                  u"Unable to make Connection");
+        EXPECT_EQ(prompter.texts(),
+                  QStringList{u"Phone could not connect to message port 1\r\nMake sure the "
+                              u"phone has a ring tone \r\nand is plugged into message port 1"_s});
+        EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox"));
+        EXPECT_TRUE(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
+                                                QStringLiteral("MsgPortUsage"), QString(), ini())
+                        .isEmpty());
+        console.Terminate();
+    }
+    EXPECT_EQ(busy.count(QStringLiteral("CALL_INCOMING")), 1);
 }
 
 TEST_F(SipControlTest, ABrokenLineSettingShowsNoVoiceBoardInstalled)

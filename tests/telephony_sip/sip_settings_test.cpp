@@ -4,7 +4,6 @@
 
 #include "phone_fixture.h"
 
-#include "baresip_phone.h"
 #include "telephony/sip/sip_settings.h"
 #include "telephony/sip/sip_voice_board.h"
 #include "telephony/voice_board_registry.h"
