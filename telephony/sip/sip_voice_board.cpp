@@ -55,6 +55,7 @@ struct SipVoiceBoard::Wait {
     }
 
     qint32 state;
+    quint64 job = 0; // the media job waited for; 0 for a call or digits
     QEventLoop loop;
     QTimer guard;
     bool finished = false;
@@ -252,8 +253,8 @@ void SipVoiceBoard::onCallEnded(quint64 call)
 
 void SipVoiceBoard::HangUp()
 {
-    if (m_wait && m_wait->state != kChannelDialling && m_wait->state != kChannelDigits)
-        finishWait(LineEnding::Stopped, m_engine->stop(m_job));
+    if (m_wait && m_wait->job != 0)
+        finishWait(LineEnding::Stopped, m_engine->stop(m_wait->job));
     else
         finishWait(LineEnding::Stopped);
     m_engine->hangUp();
@@ -275,7 +276,9 @@ void SipVoiceBoard::onKey(quint64 call, QChar key)
 
 void SipVoiceBoard::onJobFinished(quint64 job, const LineResult &result)
 {
-    if (job == m_job)
+    // The end of a job that was already given up (a hang-up came first) may
+    // arrive during a later wait: only the job waited for counts.
+    if (m_wait && m_wait->job == job)
         finishWait(result.ending, result);
 }
 
@@ -283,8 +286,9 @@ LineResult SipVoiceBoard::runJob(qint32 state, qint64 expectedMs,
                                  const std::function<void(quint64)> &start)
 {
     Wait w(state);
-    m_wait = &w;
     const quint64 job = ++m_job;
+    w.job = job;
+    m_wait = &w;
     start(job);
     w.run(int(std::min<qint64>(expectedMs + kGraceMs, INT_MAX / 2)));
     m_wait = nullptr;
@@ -360,9 +364,9 @@ qint32 SipVoiceBoard::lineElapsedSeconds() const
 
 void SipVoiceBoard::lineStopVoice()
 {
-    if (!m_wait || m_wait->state == kChannelDialling || m_wait->state == kChannelDigits)
+    if (!m_wait || m_wait->job == 0)
         return;
-    LineResult result = m_engine->stop(m_job);
+    LineResult result = m_engine->stop(m_wait->job);
     // A job that ended by itself just before keeps its own ending.
     const LineEnding ending =
         result.ending == LineEnding::NoCall ? LineEnding::Stopped : result.ending;

@@ -17,7 +17,7 @@ namespace
 
 const QString kModules = QStringLiteral("/usr/lib/baresip/modules");
 // Long enough for any call of the tests: a file source hangs up at its end.
-constexpr int kSourceSeconds = 180;
+constexpr int kSourceSeconds = 60;
 
 void putLe(QByteArray &out, quint32 value, int bytes)
 {

@@ -63,6 +63,13 @@ public:
     /// Waits (at most `timeoutMs`) until the phone has heard `samples`
     /// samples in its current call; what it heard.
     QVector<qint16> waitHeard(qsizetype samples, int timeoutMs = 3000);
+    /// What the phone heard once `more` samples beyond what it has heard
+    /// now have arrived: called when a play has returned, everything the
+    /// play sent has then crossed the phone's jitter buffer.
+    QVector<qint16> waitHeardMore(qsizetype more = 4000)
+    {
+        return waitHeard(heard().size() + more);
+    }
 
 private:
     void send(const QString &command, const QString &params = {});

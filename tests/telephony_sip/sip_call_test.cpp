@@ -123,7 +123,7 @@ TEST_F(SipCallTest, ACallWithoutACommonCodecFailsAndTheSecondCodecIsUsedWhenOffe
     callPhone();
     const QString path = messageFile(speechLikeMessage(1500));
     board->PlayFile(path);
-    EXPECT_GT(findSignal(reference, phone->waitHeard(reference.size() + 2400)).correlation, 0.95);
+    EXPECT_GT(findSignal(reference, phone->waitHeardMore()).correlation, 0.95);
 }
 
 TEST_F(SipCallTest, CallsFromOutsideAreRefused)

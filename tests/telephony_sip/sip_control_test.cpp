@@ -158,7 +158,7 @@ TEST_F(SipControlTest, AStopKeyDuringMessageTwoMovesOnToMessageThree)
     EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
 
-    const QVector<qint16> heard = telephone->waitHeard(8000 * 7);
+    const QVector<qint16> heard = telephone->waitHeardMore();
     const SignalMatch first = findSignal(one, heard);
     const SignalMatch second = findSignal(two.mid(0, 6000), heard);
     const SignalMatch third = findSignal(three, heard);
@@ -181,13 +181,13 @@ TEST_F(SipControlTest, PauseAndResumeGoOnFromTheSecondReached)
     EXPECT_EQ(control.core().lastState(), dsPaused);
     EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox"));
 
-    const qsizetype mark = telephone->waitHeard(8000 * 3).size();
+    const qsizetype mark = telephone->waitHeardMore().size();
     control.ClickPlayAllMsgButton();
     EXPECT_EQ(button("cmdPlayAll")->text(), u"&Play");
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
 
     // The resumed play starts at second 2 of the message, not at its beginning.
-    const QVector<qint16> resumed = telephone->waitHeard(mark + 8000 * 4).mid(mark);
+    const QVector<qint16> resumed = telephone->waitHeardMore().mid(mark);
     const SignalMatch match = findSignal(whole.mid(2 * 8000), resumed);
     EXPECT_GT(match.correlation, 0.95);
     // Just before it came the beep, not the half second before second 2.

@@ -65,6 +65,20 @@ void SipLineFixture::hangUpAndWait()
     EXPECT_TRUE(phone->waitFor(QStringLiteral("CALL_CLOSED"), closed + 1));
 }
 
+void SipLineFixture::whenPlaying(int delayMs, std::function<void()> action)
+{
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, [this, delayMs, action] {
+        if (board->ChannelState() != kChannelPlaying)
+            return;
+        watch.stop();
+        watch.disconnect();
+        playing.start();
+        QTimer::singleShot(delayMs, action);
+    });
+    watch.start();
+}
+
 QString SipLineFixture::messageFile(const QVector<qint16> &samples, const QString &name)
 {
     const QString path = ws.root() + name;

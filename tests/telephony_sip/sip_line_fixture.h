@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
 #include <memory>
 
 /// A SIP line on 127.0.0.1 and one telephone (baresip) for the whole suite;
@@ -28,6 +32,9 @@ protected:
     void callPhone();
     /// Hangs up and waits until the telephone has closed the call.
     void hangUpAndWait();
+    /// Runs `action` `delayMs` after the line first reports a play running
+    /// (its first packet leaves then), however long the file took to decode.
+    void whenPlaying(int delayMs, std::function<void()> action);
     /// A message file holding `samples`; `reference` then holds what it decodes to.
     QString messageFile(const QVector<qint16> &samples,
                         const QString &name = QStringLiteral("N000000042.vox"));
@@ -39,4 +46,6 @@ protected:
     std::unique_ptr<VoiceBocxLib::SipVoiceBoard> board;
     QVector<qint16> reference;
     int closedBefore = 0;
+    QElapsedTimer playing; ///< started when whenPlaying() saw the play running
+    QTimer watch;
 };
