@@ -217,7 +217,7 @@ void SipVoiceBoard::Dial(const QString &number, bool wait)
     w.run(answerMs + ringMs + kGraceMs);
     m_wait = nullptr;
     if (m_dialling) {
-        // Hung up meanwhile, or the line never answered.
+        // The line's thread never told the outcome.
         m_dialling = false;
         m_engine->hangUp();
         m_callStatus = kCallFailed;
@@ -259,6 +259,8 @@ void SipVoiceBoard::HangUp()
         finishWait(LineEnding::Stopped);
     m_engine->hangUp();
     ++m_call;
+    if (m_dialling)
+        m_callStatus = kCallFailed; // a call given up while it rang
     m_callUp = false;
     m_farEndGone = false;
     m_dialling = false;

@@ -101,6 +101,20 @@ TEST_F(SipCallTest, ATelephoneThatOnlyRingsIsGivenUpAfterTheRingTime)
     EXPECT_LT(took, 2500);
     // The telephone stops ringing.
     EXPECT_TRUE(phone->waitFor(QStringLiteral("CALL_CLOSED")));
+
+    // Hanging up while it rings gives the call up at once.
+    board->SetParameter(kParamRingWait, 3000);
+    QTimer ringing;
+    QObject::connect(&ringing, &QTimer::timeout, [&] {
+        if (phone->count(QStringLiteral("CALL_INCOMING")) == 2) {
+            ringing.stop();
+            board->HangUp();
+        }
+    });
+    ringing.start(5);
+    EXPECT_LT(timedDial(phone->address()), 2000);
+    EXPECT_EQ(board->CallStatus(), kCallFailed);
+    EXPECT_TRUE(phone->waitFor(QStringLiteral("CALL_CLOSED"), 2));
 }
 
 TEST_F(SipCallTest, ACallWithoutACommonCodecFailsAndTheSecondCodecIsUsedWhenOffered)
