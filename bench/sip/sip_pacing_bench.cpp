@@ -64,7 +64,9 @@ int main(int argc, char **argv)
     }
 
     BaresipPhone phone;
-    if (!phone.start({})) {
+    BaresipPhone::Options options;
+    options.callSeconds = seconds + repeats + 60;
+    if (!phone.start(options)) {
         std::printf("SKIPPED: the telephone does not start: %s\n", qPrintable(phone.failure()));
         return 0;
     }

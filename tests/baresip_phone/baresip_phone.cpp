@@ -16,8 +16,6 @@ namespace
 {
 
 const QString kModules = QStringLiteral("/usr/lib/baresip/modules");
-// Long enough for any call of the tests: a file source hangs up at its end.
-constexpr int kSourceSeconds = 60;
 
 void putLe(QByteArray &out, quint32 value, int bytes)
 {
@@ -136,8 +134,9 @@ bool BaresipPhone::start(const Options &options)
     const QString dir = m_dir.path();
     QDir().mkpath(dir + u"/rec");
 
+    // A file source hangs up at its end.
     QVector<qint16> source = options.speech;
-    source.resize(qsizetype(kSourceSeconds) * 8000, 0);
+    source.resize(qsizetype(options.callSeconds) * 8000, 0);
     if (!writeWavFile(dir + u"/source.wav", source)) {
         m_failure = QStringLiteral("cannot write the phone's source audio");
         return false;

@@ -26,6 +26,8 @@ public:
         QVector<qint16> speech;
         /// Refuse every call while it rings (486 Busy Here).
         bool rejectCalls = false;
+        /// How long a call may last: the phone hangs up when its sound runs out.
+        int callSeconds = 60;
     };
 
     /// Why no phone can run here (baresip or its modules missing), or empty.
