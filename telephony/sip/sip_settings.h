@@ -34,7 +34,10 @@ struct SipSettings {
     QString password; ///< used for digest authentication only
     QList<SipCodec> codecs{SipCodec::Pcmu, SipCodec::Pcma};
     double timeScale = 1.0; ///< scales the line's time-outs (tests)
-    int voxRate = 8000;     ///< the sample rate of message files
+    /// When set, every call goes to this telephone's address whatever
+    /// number is dialled (a host's "--phone" option).
+    QString phoneAddress;
+    int voxRate = 8000; ///< the sample rate of message files
 
     bool hasServer() const { return !serverHost.isEmpty(); }
 };

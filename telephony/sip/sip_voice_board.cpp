@@ -194,7 +194,9 @@ void SipVoiceBoard::Dial(const QString &number, bool wait)
     m_callStatus = 0;
     m_lastOutcome.clear();
 
-    const QString target = sipDialTarget(number, m_settings);
+    const QString target = m_settings.phoneAddress.isEmpty()
+                               ? sipDialTarget(number, m_settings)
+                               : sipDialTarget(m_settings.phoneAddress, SipSettings());
     if (target.isEmpty()) {
         m_callStatus = kCallFailed;
         m_lastOutcome =
