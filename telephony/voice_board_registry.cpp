@@ -2,6 +2,7 @@
 
 #include "null_voice_board.h"
 #include "simulated_voice_board.h"
+#include "sip/sip_voice_board.h"
 #include "sound_card_wave_device.h"
 #include "vox_decoder.h"
 
@@ -53,6 +54,13 @@ struct Registry {
                 readDouble(QStringLiteral("AnswerSeconds"), 2.0, config.iniFile);
             return std::make_unique<SimulatedVoiceBoard>(settings, std::move(wave));
         });
+        boards.insert(QStringLiteral("sip"),
+                      [](const VoiceBoardConfig &config, std::unique_ptr<WaveDevice> wave) {
+                          SipSettings settings = readSipSettings(config.iniFile);
+                          settings.timeScale = config.timeScale;
+                          checkConnectString(config.iniFile, settings);
+                          return std::make_unique<SipVoiceBoard>(settings, std::move(wave));
+                      });
         waves.insert(kNone, [](const VoiceBoardConfig &) { return nullptr; });
         waves.insert(kSimulated, [](const VoiceBoardConfig &config) {
             return std::make_unique<SimulatedWaveDevice>(config.timeScale);

@@ -1,0 +1,101 @@
+#include "call_audio.h"
+
+#include <rem.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace VoiceBocxLib
+{
+
+int payloadType(SipCodec codec)
+{
+    return codec == SipCodec::Pcma ? 8 : 0;
+}
+
+QByteArray encodeG711(std::span<const qint16> samples, SipCodec codec)
+{
+    QByteArray bytes(qsizetype(samples.size()), Qt::Uninitialized);
+    auto *out = reinterpret_cast<quint8 *>(bytes.data());
+    for (size_t i = 0; i < samples.size(); ++i)
+        out[i] = codec == SipCodec::Pcma ? g711_pcm2alaw(samples[i]) : g711_pcm2ulaw(samples[i]);
+    return bytes;
+}
+
+void decodeG711(std::span<const quint8> bytes, SipCodec codec, QVector<qint16> &out)
+{
+    out.reserve(out.size() + qsizetype(bytes.size()));
+    for (quint8 b : bytes)
+        out.append(codec == SipCodec::Pcma ? g711_alaw2pcm(b) : g711_ulaw2pcm(b));
+}
+
+quint8 g711Silence(SipCodec codec)
+{
+    return codec == SipCodec::Pcma ? g711_pcm2alaw(0) : g711_pcm2ulaw(0);
+}
+
+QVector<qint16> resamplePcm(const QVector<qint16> &samples, int fromRate, int toRate)
+{
+    if (fromRate == toRate || fromRate <= 0 || toRate <= 0 || samples.isEmpty())
+        return samples;
+    const qint64 count = qint64(samples.size()) * toRate / fromRate;
+    QVector<qint16> out(static_cast<qsizetype>(count));
+    const double step = double(fromRate) / toRate;
+    for (qint64 i = 0; i < count; ++i) {
+        const double at = double(i) * step;
+        const auto left = static_cast<qsizetype>(at);
+        const qsizetype right = std::min<qsizetype>(left + 1, samples.size() - 1);
+        const double frac = at - double(left);
+        out[qsizetype(i)] =
+            static_cast<qint16>(std::lround(samples[left] * (1.0 - frac) + samples[right] * frac));
+    }
+    return out;
+}
+
+QVector<qint16> beepSamples(int frequency, int levelDb, int quarters)
+{
+    const int totalMs = std::max(0, quarters) * 250;
+    const int toneMs = std::max(0, totalMs - kBeepGapMs);
+    QVector<qint16> out(qsizetype(totalMs) * kCallRate / 1000, 0);
+    const qsizetype toneSamples = qsizetype(toneMs) * kCallRate / 1000;
+    const double amplitude = 32767.0 * std::pow(10.0, std::clamp(levelDb, -90, 0) / 20.0);
+    // 5 ms ramps keep the beep free of clicks.
+    const qsizetype ramp = kCallRate / 200;
+    for (qsizetype i = 0; i < toneSamples; ++i) {
+        const double edge =
+            std::min<double>({1.0, double(i) / ramp, double(toneSamples - i) / ramp});
+        out[i] = static_cast<qint16>(std::lround(
+            amplitude * edge * std::sin(2.0 * M_PI * frequency * double(i) / kCallRate)));
+    }
+    return out;
+}
+
+bool parseTelephoneEvent(const quint8 *data, size_t size, TelephoneEvent &event)
+{
+    if (!data || size < 4)
+        return false;
+    event.code = data[0];
+    event.end = (data[1] & 0x80) != 0;
+    return true;
+}
+
+QChar telephoneKey(int code)
+{
+    if (code >= 0 && code <= 9)
+        return QChar(u'0' + code);
+    switch (code) {
+    case 10:
+        return u'*';
+    case 11:
+        return u'#';
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+        return QChar(u'A' + (code - 12));
+    default:
+        return {};
+    }
+}
+
+} // namespace VoiceBocxLib

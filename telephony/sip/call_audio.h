@@ -1,0 +1,51 @@
+#pragma once
+
+#include "sip_settings.h"
+
+#include <QByteArray>
+#include <QChar>
+#include <QVector>
+
+#include <span>
+
+namespace VoiceBocxLib
+{
+
+/// The audio of a call: 8000 samples a second, sent in packets of 20 ms.
+inline constexpr int kCallRate = 8000;
+inline constexpr int kPacketMs = 20;
+inline constexpr int kPacketSamples = kCallRate * kPacketMs / 1000;
+
+/// The RTP payload type of a codec (0 for PCMU, 8 for PCMA).
+int payloadType(SipCodec codec);
+
+/// G.711 bytes of 16-bit samples, one byte a sample.
+QByteArray encodeG711(std::span<const qint16> samples, SipCodec codec);
+/// 16-bit samples of G.711 bytes, appended to `out`.
+void decodeG711(std::span<const quint8> bytes, SipCodec codec, QVector<qint16> &out);
+/// The G.711 byte of silence.
+quint8 g711Silence(SipCodec codec);
+
+/// `samples` at `fromRate` converted to `toRate` (linear interpolation; the
+/// same samples when the rates are equal).
+QVector<qint16> resamplePcm(const QVector<qint16> &samples, int fromRate, int toRate);
+
+/// A beep at the call's rate: `frequency` Hz at `levelDb` below full scale,
+/// lasting `quarters` quarter seconds of which the last 100 ms are silent,
+/// so that beeps in a series stay apart. A beep of 1 sounds for 150 ms, a
+/// beep of 2 for 400 ms.
+QVector<qint16> beepSamples(int frequency, int levelDb, int quarters);
+inline constexpr int kBeepGapMs = 100;
+
+/// An RFC 4733 telephone event as it arrives in one packet.
+struct TelephoneEvent {
+    int code = -1;    ///< 0-9, 10 "*", 11 "#", 12-15 "A"-"D"
+    bool end = false; ///< the key has been released
+};
+
+/// Reads a telephone-event payload; false when it is too short.
+bool parseTelephoneEvent(const quint8 *data, size_t size, TelephoneEvent &event);
+/// The key of an event code ("0"-"9", "*", "#", "A"-"D"); a null QChar for others.
+QChar telephoneKey(int code);
+
+} // namespace VoiceBocxLib

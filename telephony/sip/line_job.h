@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QVector>
+
+#include <memory>
+
+namespace VoiceBocxLib
+{
+
+/// How a media job on the call (a play, a beep, a recording) ended.
+enum class LineEnding {
+    End,     ///< played to its end
+    StopKey, ///< a key of its stop-key set was pressed
+    Stopped, ///< stopped by the owner (StopVoice, HangUp)
+    HangUp,  ///< the call ended under it
+    NoCall,  ///< no call was up to run it on
+    MaxTime, ///< a recording reached its maximum time
+    Silence, ///< a recording heard nothing for its silence time
+};
+
+/// The outcome of a media job.
+struct LineResult {
+    LineEnding ending = LineEnding::NoCall;
+    qint64 samples = 0;       ///< samples sent (a play) or received (a recording)
+    QVector<qint16> recorded; ///< a recording's audio at the call's rate
+};
+
+/// Audio handed to the line's thread: never changed once shared.
+using SharedAudio = std::shared_ptr<const QVector<qint16>>;
+
+/// When the packets of the last play left, for measuring the line's pace.
+struct PlayTiming {
+    qint64 requestedNs = 0; ///< the play was asked for (steady clock)
+    QVector<qint64> sentNs; ///< each packet of the play left (steady clock)
+};
+
+} // namespace VoiceBocxLib
