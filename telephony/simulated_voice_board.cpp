@@ -138,8 +138,12 @@ void SimulatedVoiceBoard::requireCall()
         m_callStatus = kFarEndGone;
         throw voiceBocxError(vbErrFarEndGone);
     }
-    if (!m_callUp)
+    if (!m_callUp) {
+        // No far end on the line (a call that was never answered): say so as
+        // 109, so that the helper releases the line and the next play dials.
+        m_callStatus = kFarEndGone;
         throw voiceBocxError(vbErrNoCall);
+    }
 }
 
 void SimulatedVoiceBoard::takeFailure(SimOp op)

@@ -173,8 +173,12 @@ void SipVoiceBoard::requireCall()
         m_callStatus = kFarEndGone;
         throw voiceBocxError(vbErrFarEndGone);
     }
-    if (!m_callUp)
+    if (!m_callUp) {
+        // No far end on the line (a call that was never answered): say so as
+        // 109, so that the helper releases the line and the next play dials.
+        m_callStatus = kFarEndGone;
         throw voiceBocxError(vbErrNoCall);
+    }
     if (m_wait)
         throw voiceBocxError(vbErrBusy);
 }
