@@ -1,6 +1,7 @@
 #include "state_renderers.h"
 
 #include "display_states.h"
+#include "fitted_text.h"
 #include "shape_widget.h"
 
 #include "shared/error.h"
@@ -115,7 +116,7 @@ void ShowPlaying(ControlWidgets &w, const DisplayFacts &f, const QString &sName)
     w.cmdPlayLast->setText(QStringLiteral("&Stop"));
     w.cmdPlayLast->setEnabled(true);
     w.lblCallDate->setVisible(true);
-    w.lblCallDate->setText(callReceivedText(called));
+    setFittedText(w.lblCallDate, callReceivedText(called));
     w.lblMessages->setText(positionText(f.mlEntityPos, f.mlEntityMsgCnt));
     w.lblNotes->setVisible(false);
 }
@@ -136,7 +137,7 @@ void ShowConnecting(ControlWidgets &w)
     w.cmdPlayLast->setEnabled(false);
     w.cmdPlayLast->setVisible(true);
     w.lblCallDate->setVisible(true);
-    w.lblCallDate->setText(QStringLiteral("Making a Connection"));
+    setFittedText(w.lblCallDate, QStringLiteral("Making a Connection"));
     w.lblNotes->setVisible(false);
 }
 
