@@ -10,22 +10,24 @@ set(VNORVAK_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vnorvak)
 set(VNORVAK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/VNOrvak)
 
 # vnorvak_install_library(target folder export-name): the library, every
-# header among its sources (into include/vnorvak/<folder>), and its place in
-# the package as VNOrvak::<export-name>.
+# header among its sources (into include/vnorvak/<folder>, subfolders kept),
+# and its place in the package as VNOrvak::<export-name>.
 function(vnorvak_install_library target folder export_name)
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${export_name})
     target_include_directories(${target} PUBLIC
         $<INSTALL_INTERFACE:${VNORVAK_INSTALL_INCLUDEDIR}>)
     get_target_property(sources ${target} SOURCES)
     get_target_property(source_dir ${target} SOURCE_DIR)
-    set(headers)
+    # A header in a subfolder of the sources (telephony/sip/...) keeps it.
     foreach(source IN LISTS sources)
         if(source MATCHES "\\.h$")
             cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir})
-            list(APPEND headers ${source})
+            cmake_path(RELATIVE_PATH source BASE_DIRECTORY ${source_dir} OUTPUT_VARIABLE relative)
+            cmake_path(GET relative PARENT_PATH subfolder)
+            install(FILES ${source}
+                    DESTINATION ${VNORVAK_INSTALL_INCLUDEDIR}/${folder}/${subfolder})
         endif()
     endforeach()
-    install(FILES ${headers} DESTINATION ${VNORVAK_INSTALL_INCLUDEDIR}/${folder})
     install(TARGETS ${target} EXPORT VNOrvakTargets
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
             LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
