@@ -47,10 +47,6 @@ TEST_F(PhoneVoiceOperationsTest, BeepsFollowTheFirstCharacterOfTheFile)
         EXPECT_EQ(toneLengths(before), lengths) << destFile.toStdString();
     }
     EXPECT_EQ(board().plays().size(), 4);
-    helper().PlayTone(0);
-    helper().PlayTone(-1);
-    helper().PlayTone(3);
-    EXPECT_EQ(toneLengths(6), (QList<qint32>{1, 1, 1}));
     EXPECT_TRUE(prompter.boxes.isEmpty());
 
     // A hang-up during the beeps closes the route: no more beeps, no play.
@@ -58,7 +54,7 @@ TEST_F(PhoneVoiceOperationsTest, BeepsFollowTheFirstCharacterOfTheFile)
     helper().PlayWithVoiceBoard(u"N4.vox"_s, source);
     QDir::setCurrent(previous);
     EXPECT_EQ(board().plays().size(), 4);
-    EXPECT_EQ(board().tones().size(), 10);
+    EXPECT_EQ(board().tones().size(), 7);
     EXPECT_EQ(hangups->count(), 1);
     EXPECT_TRUE(prompter.boxes.isEmpty());
 }
