@@ -10,24 +10,8 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-
-class PhoneVoiceOperationsTest : public PhoneFixture
-{
-protected:
-    // The lengths of the tones beeped since tone `from`, all at 800 Hz, -20 dB.
-    QList<qint32> toneLengths(qsizetype from = 0)
-    {
-        QList<qint32> lengths;
-        for (const auto &tone : board().tones().mid(from)) {
-            EXPECT_EQ(tone.frequency, 800);
-            EXPECT_EQ(tone.level, -20);
-            lengths.append(tone.length);
-        }
-        return lengths;
-    }
-};
-
-} // namespace
+using PhoneVoiceOperationsTest = PhoneFixture;
+}
 
 TEST_F(PhoneVoiceOperationsTest, BeepsFollowTheFirstCharacterOfTheFile)
 {
@@ -44,8 +28,13 @@ TEST_F(PhoneVoiceOperationsTest, BeepsFollowTheFirstCharacterOfTheFile)
     for (const auto &[destFile, lengths] : rows) {
         const qsizetype before = board().tones().size();
         helper().PlayWithVoiceBoard(destFile, source);
-        EXPECT_EQ(toneLengths(before), lengths) << destFile.toStdString();
+        QList<qint32> beeped;
+        for (const auto &tone : board().tones().mid(before))
+            beeped << tone.length;
+        EXPECT_EQ(beeped, lengths) << destFile.toStdString();
     }
+    EXPECT_EQ(board().tones().first().frequency, 800);
+    EXPECT_EQ(board().tones().first().level, -20);
     EXPECT_EQ(board().plays().size(), 4);
     EXPECT_TRUE(prompter.boxes.isEmpty());
 
