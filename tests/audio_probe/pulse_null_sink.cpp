@@ -9,8 +9,6 @@
 
 #include <csignal>
 
-PulseNullSink::PulseNullSink() = default;
-
 PulseNullSink::~PulseNullSink()
 {
     if (!m_running)
@@ -57,10 +55,9 @@ bool PulseNullSink::start()
     QFile::setPermissions(root + QStringLiteral("/xdg"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString socket = root + QStringLiteral("/pulse.sock");
-    m_server = QStringLiteral("unix:") + socket;
     qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/xdg")).toUtf8());
     qputenv("HOME", (root + QStringLiteral("/home")).toUtf8());
-    qputenv("PULSE_SERVER", m_server.toUtf8());
+    qputenv("PULSE_SERVER", (QStringLiteral("unix:") + socket).toUtf8());
 
     const int rc = QProcess::execute(
         QStringLiteral("pulseaudio"),

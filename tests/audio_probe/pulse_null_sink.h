@@ -10,7 +10,7 @@
 class PulseNullSink
 {
 public:
-    PulseNullSink();
+    PulseNullSink() = default;
     ~PulseNullSink();
     PulseNullSink(const PulseNullSink &) = delete;
     PulseNullSink &operator=(const PulseNullSink &) = delete;
@@ -19,13 +19,11 @@ public:
     /// False, with failure() saying why, when it cannot run here.
     bool start();
     QString failure() const { return m_failure; }
-    QString server() const { return m_server; }
 
 private:
     bool pactl(const QStringList &args, int timeoutMs = 3000) const;
 
     QTemporaryDir m_dir;
-    QString m_server;
     QString m_failure;
     bool m_running = false;
 };

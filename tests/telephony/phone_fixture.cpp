@@ -19,12 +19,6 @@ PhoneFixture::PhoneFixture()
     writeIni();
 }
 
-PhoneFixture::~PhoneFixture()
-{
-    hangups.reset();
-    phone.reset();
-}
-
 void PhoneFixture::writeIni(const QByteArray &extra)
 {
     TestWorkstation::writeFile(gsLocalIni,
@@ -40,6 +34,12 @@ clsPhoneHelp &PhoneFixture::helper()
         hangups = std::make_unique<QSignalSpy>(phone.get(), &clsPhoneHelp::CallerHangup);
     }
     return *phone;
+}
+
+void PhoneFixture::restart()
+{
+    hangups.reset();
+    phone.reset();
 }
 
 VoiceBocxLib::SimulatedVoiceBoard &PhoneFixture::board()

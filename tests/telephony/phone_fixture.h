@@ -20,12 +20,13 @@ class PhoneFixture : public ::testing::Test
 {
 protected:
     PhoneFixture();
-    ~PhoneFixture() override;
 
     /// Writes the local settings file: the defaults below plus `extra` lines.
     void writeIni(const QByteArray &extra = {});
     /// Creates the helper (and its board) from the settings file.
     clsPhoneHelp &helper();
+    /// Drops the helper and its board: the next helper() reads the settings again.
+    void restart();
     VoiceBocxLib::SimulatedVoiceBoard &board();
     /// The helper with a call up on the message line.
     clsPhoneHelp &connected();
@@ -41,6 +42,7 @@ protected:
     RecordingPrompter prompter;
     QString local;
     QString data;
+    // Declared last: destroyed before the clock and the prompter it uses.
     std::unique_ptr<clsPhoneHelp> phone;
     std::unique_ptr<QSignalSpy> hangups;
 };

@@ -2,80 +2,63 @@
 
 #include "shared/environment.h"
 
+#include <functional>
+
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
 using namespace Qt::StringLiterals;
 
 namespace
 {
-
-class PhoneVoiceOperationsTest : public PhoneFixture
-{
-protected:
-    QList<qint32> toneLengths()
-    {
-        QList<qint32> lengths;
-        for (const auto &tone : board().tones()) {
-            EXPECT_EQ(tone.frequency, 800);
-            EXPECT_EQ(tone.level, -20);
-            lengths.append(tone.length);
-        }
-        return lengths;
-    }
-};
-
-} // namespace
+using PhoneVoiceOperationsTest = PhoneFixture;
+}
 
 TEST_F(PhoneVoiceOperationsTest, BeepsFollowTheFirstCharacterOfTheFile)
 {
     connected();
-    const QString source = voiceFile(QStringLiteral("M1.vox"), 1);
+    const QString source = voiceFile(u"M1.vox"_s, 1);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(data);
-    helper().PlayWithVoiceBoard(u"N1.vox"_s, source); // N: two short beeps
-    EXPECT_EQ(toneLengths(), (QList<qint32>{1, 1}));
-    helper().PlayWithVoiceBoard(u"n1.vox"_s, source); // n as well
-    EXPECT_EQ(toneLengths().mid(2), (QList<qint32>{1, 1}));
-    helper().PlayWithVoiceBoard(u"M2.vox"_s, source);      // anything else: one long beep
-    helper().PlayWithVoiceBoard(data + u"N3.vox", source); // a full path starts with "/"
-    EXPECT_EQ(toneLengths().mid(4), (QList<qint32>{2, 2}));
-    QDir::setCurrent(previous);
+    const std::pair<QString, QList<qint32>> rows[] = {
+        {u"N1.vox"_s, {1, 1}},   // a new message: two short beeps
+        {u"n1.vox"_s, {1, 1}},   // in either case
+        {u"M2.vox"_s, {2}},      // anything else: one long beep
+        {data + u"N3.vox", {2}}, // a full path starts with "/"
+    };
+    for (const auto &[destFile, lengths] : rows) {
+        const qsizetype before = board().tones().size();
+        helper().PlayWithVoiceBoard(destFile, source);
+        QList<qint32> beeped;
+        for (const auto &tone : board().tones().mid(before))
+            beeped << tone.length;
+        EXPECT_EQ(beeped, lengths) << destFile.toStdString();
+    }
+    EXPECT_EQ(board().tones().first().frequency, 800);
+    EXPECT_EQ(board().tones().first().level, -20);
     EXPECT_EQ(board().plays().size(), 4);
     EXPECT_TRUE(prompter.boxes.isEmpty());
-}
 
-TEST_F(PhoneVoiceOperationsTest, PlayToneCountsAndFlags)
-{
-    connected();
-    helper().PlayTone(0);
-    helper().PlayTone(-1);
-    EXPECT_TRUE(board().tones().isEmpty());
-    helper().PlayTone(3);
-    EXPECT_EQ(toneLengths(), (QList<qint32>{1, 1, 1}));
-    helper().PlayTone(1);
-    EXPECT_EQ(toneLengths().last(), 2);
-    // After a beep the hang-up event closes the route at once.
-    board().hangUp();
+    // A hang-up during the beeps closes the route: no more beeps, no play.
+    board().hangUpDuring(SimOp::GenerateTone, 0.1);
+    helper().PlayWithVoiceBoard(u"N4.vox"_s, source);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(board().plays().size(), 4);
+    EXPECT_EQ(board().tones().size(), 7);
     EXPECT_EQ(hangups->count(), 1);
-    EXPECT_TRUE(msgPortUsage().isEmpty());
-    helper().PlayTone(2); // closed route: nothing
-    EXPECT_EQ(board().tones().size(), 4);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
 TEST_F(PhoneVoiceOperationsTest, FreshStartCopiesAndResumeSkipsWithoutCopying)
 {
     connected();
-    const QString source = voiceFile(QStringLiteral("M123456789AB.vox"), 20);
+    const QString source = voiceFile(u"M123456789AB.vox"_s, 20);
     const QString temp = local + u"TEMP.vox";
     TestWorkstation::writeFile(temp, "old");
     helper().PlayWithVoiceBoard(temp, source, u"0123456789#ABCD"_s, 0, 1);
-    ASSERT_EQ(board().plays().size(), 1);
     EXPECT_EQ(TestWorkstation::readFile(temp).size(), 80000);
-    EXPECT_EQ(board().plays()[0].ending, SimEnding::End);
-    EXPECT_DOUBLE_EQ(board().plays()[0].endPosition, 20.0);
 
-    // A resume: the working copy is played from second 12, the source not copied again.
-    voiceFile(QStringLiteral("M123456789AB.vox"), 30);
+    // A resume plays the working copy from second 12, the source not copied again.
+    voiceFile(u"M123456789AB.vox"_s, 30);
     helper().PlayWithVoiceBoard(temp, source, u"0123456789#ABCD"_s, 12, 1);
     ASSERT_EQ(board().plays().size(), 2);
     EXPECT_EQ(board().plays()[1].startSecond, 12);
@@ -84,92 +67,30 @@ TEST_F(PhoneVoiceOperationsTest, FreshStartCopiesAndResumeSkipsWithoutCopying)
     EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
-TEST_F(PhoneVoiceOperationsTest, PauseReturnsThePositionAndStopToneEndsThePlay)
-{
-    connected();
-    const QString msg = voiceFile(QStringLiteral("TEMP.vox"), 30);
-    QString paused;
-    board().during(SimOp::PlayFile, 4, [&] { paused = helper().PauseMsg(); });
-    helper().PlayWithVoiceBoard(msg, QString(), QString(), 12);
-    EXPECT_EQ(paused, u"4"); // seconds played since second 12
-    EXPECT_EQ(board().plays().last().ending, SimEnding::StopVoice);
-    EXPECT_FALSE(helper().ActionStopped());
-
-    board().pressKeysDuring(SimOp::PlayFile, 3, u"5"_s);
-    helper().PlayWithVoiceBoard(msg, QString(), u"0123456789#ABCD"_s);
-    EXPECT_EQ(board().plays().last().ending, SimEnding::StopTone);
-    EXPECT_EQ(board().ElapsedSeconds(), 3);
-
-    // A key outside the stop set plays on to the end.
-    board().pressKeysDuring(SimOp::PlayFile, 3, u"*"_s);
-    helper().PlayWithVoiceBoard(msg, QString(), u"0123456789#ABCD"_s);
-    EXPECT_EQ(board().plays().last().ending, SimEnding::End);
-
-    board().during(SimOp::PlayFile, 2, [&] { helper().StopMsg(); });
-    helper().PlayWithVoiceBoard(msg);
-    EXPECT_EQ(board().plays().last().ending, SimEnding::StopVoice);
-    EXPECT_TRUE(helper().ActionStopped());
-    // Flag true after the play: a hang-up now disconnects at once.
-    board().hangUp();
-    EXPECT_EQ(hangups->count(), 1);
-    EXPECT_EQ(helper().PauseMsg(), QString()); // closed route
-}
-
-TEST_F(PhoneVoiceOperationsTest, HangUpDuringPlaybackClosesTheRouteOnce)
-{
-    connected();
-    const QString msg = voiceFile(QStringLiteral("TEMP.vox"), 30);
-    int connectedAtEvent = -1;
-    QObject::connect(&helper(), &clsPhoneHelp::CallerHangup, [&] { connectedAtEvent = 0; });
-    board().hangUpDuring(SimOp::PlayFile, 7);
-    helper().PlayWithVoiceBoard(msg);
-
-    // The event during the play is left to the play, whose failure hangs up silently.
-    EXPECT_EQ(board().plays().last().ending, SimEnding::HangUp);
-    EXPECT_EQ(board().ElapsedSeconds(), 7);
-    EXPECT_EQ(hangups->count(), 1);
-    EXPECT_EQ(connectedAtEvent, 0);
-    EXPECT_EQ(board().hangUpCount(), 1);
-    EXPECT_TRUE(prompter.boxes.isEmpty());
-    EXPECT_TRUE(msgPortUsage().isEmpty());
-    EXPECT_TRUE(portLogTexts().endsWith(u"Disconnect Call"_s));
-
-    // Later plays on the closed route play nothing.
-    helper().PlayWithVoiceBoard(msg);
-    EXPECT_EQ(board().plays().size(), 1);
-}
-
-TEST_F(PhoneVoiceOperationsTest, HangUpDuringTheBeepsPlaysNothing)
-{
-    connected();
-    const QString msg = voiceFile(QStringLiteral("N123456789AB.vox"), 5);
-    board().hangUpDuring(SimOp::GenerateTone, 0.1);
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(data);
-    helper().PlayWithVoiceBoard(u"N1.vox"_s, msg);
-    QDir::setCurrent(previous);
-    EXPECT_TRUE(board().plays().isEmpty());
-    EXPECT_EQ(board().tones().size(), 1);
-    EXPECT_EQ(hangups->count(), 1);
-    EXPECT_TRUE(prompter.boxes.isEmpty());
-}
-
+// A far end gone (109) closes the route silently, once; any other failure is
+// reported and the route stays.
 TEST_F(PhoneVoiceOperationsTest, FailuresFollowTheFailureRule)
 {
     connected();
-    const QString msg = voiceFile(QStringLiteral("TEMP.vox"), 5);
-    board().failNext(SimOp::PlayFile, kFarEndGone);
+    const QString msg = voiceFile(u"TEMP.vox"_s, 30);
+    board().hangUpDuring(SimOp::PlayFile, 7);
     helper().PlayWithVoiceBoard(msg);
+    EXPECT_EQ(board().plays().last().ending, SimEnding::HangUp);
     EXPECT_EQ(hangups->count(), 1);
+    EXPECT_EQ(board().hangUpCount(), 1);
     EXPECT_TRUE(prompter.boxes.isEmpty());
+    EXPECT_TRUE(msgPortUsage().isEmpty());
+    EXPECT_EQ(portLogTexts().last(), u"Disconnect Call");
+    helper().PlayWithVoiceBoard(msg); // closed route: nothing
+    EXPECT_EQ(board().plays().size(), 1);
 
     connected();
     board().failNext(SimOp::PlayFile, 0);
     helper().PlayWithVoiceBoard(msg);
     ASSERT_EQ(prompter.boxes.size(), 1);
-    EXPECT_EQ(prompter.boxes[0].text.left(12), u"Error 31007 ");
+    EXPECT_TRUE(prompter.boxes[0].text.startsWith(u"Error 31007 "));
     EXPECT_TRUE(prompter.boxes[0].text.endsWith(u"VN-PHoneHelp"));
-    EXPECT_EQ(hangups->count(), 1); // the route stays
+    EXPECT_EQ(hangups->count(), 1);
     EXPECT_TRUE(board().callUp());
 
     // A missing source on a fresh start is reported the same way.
@@ -178,34 +99,44 @@ TEST_F(PhoneVoiceOperationsTest, FailuresFollowTheFailureRule)
     EXPECT_TRUE(prompter.boxes[1].text.startsWith(u"Error 53 { 53-File not found }"));
 }
 
-TEST_F(PhoneVoiceOperationsTest, SoundCardPlaysFromTheStartAndResetsSkip)
+// Whether a hang-up between operations closes the route at once depends on
+// the operation before it; otherwise the next operation meets the gone far
+// end and closes it, silently too.
+TEST_F(PhoneVoiceOperationsTest, AHangUpAfterAnOperationClosesTheRouteAtOnceOrAtTheNext)
 {
-    EXPECT_TRUE(helper().ConnectSoundCard());
-    auto *wave = board().simulatedWave();
-    ASSERT_NE(wave, nullptr);
-    const QString source = voiceFile(QStringLiteral("M1.vox"), 10);
-    const QString temp = local + u"TEMP.vox";
-    qint32 skip = 0;
-    helper().PlayWithSoundCard(temp, source, skip, 1);
-    EXPECT_EQ(TestWorkstation::readFile(temp).size(), 40000);
-
-    TestWorkstation::writeFile(temp, QByteArray(8000, '\0'));
-    skip = 12;
-    wave->duringNextPlay(1, [&] { EXPECT_EQ(helper().PauseMsg(), u"1"); });
-    helper().PlayWithSoundCard(temp, source, skip, 1);
-    EXPECT_EQ(skip, 0);
-    EXPECT_EQ(TestWorkstation::readFile(temp).size(), 8000); // not copied
-    ASSERT_EQ(wave->plays().size(), 2);
-    EXPECT_EQ(wave->plays()[1].startSecond, 0);
-    EXPECT_EQ(wave->plays()[1].ending, SimEnding::StopVoice);
-    EXPECT_TRUE(board().plays().isEmpty());
-    EXPECT_TRUE(board().tones().isEmpty());
-    EXPECT_TRUE(portLogTexts().endsWith(u"Playing file="_s + temp));
+    const QString msg = voiceFile(u"TEMP.vox"_s, 2);
+    voiceFile(u"vox/msgmic.vox"_s, 1);
+    const struct {
+        const char *after;
+        std::function<void()> operation;
+        bool atOnce;
+    } rows[] = {
+        {"ConnectPhone", [] {}, false},
+        {"PlayTone", [&] { helper().PlayTone(1); }, true},
+        {"PlayWithVoiceBoard", [&] { helper().PlayWithVoiceBoard(msg); }, true},
+        {"StopMsg", [&] { helper().StopMsg(); }, false},
+        {"PauseMsg", [&] { helper().PauseMsg(); }, false},
+        {"WaitForIdleState", [&] { helper().WaitForIdleState(); }, true},
+        {"RecordMsg", [&] { helper().RecordMsg(local + u"rec.vox", local + u"copy.vox"); }, true},
+        {"GetDigits", [&] { helper().GetDigits(msg, 1); }, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.after);
+        restart();
+        connected();
+        row.operation();
+        board().hangUp();
+        EXPECT_EQ(hangups->count(), row.atOnce ? 1 : 0);
+        helper().PlayTone(1);
+        EXPECT_EQ(hangups->count(), 1);
+        EXPECT_TRUE(msgPortUsage().isEmpty());
+        EXPECT_TRUE(prompter.boxes.isEmpty());
+    }
 }
 
 TEST_F(PhoneVoiceOperationsTest, RecordMsgRecordsAfterTheGreetingOrStopsDuringIt)
 {
-    voiceFile(QStringLiteral("vox/msgmic.vox"), 2);
+    voiceFile(u"vox/msgmic.vox"_s, 2);
     connected();
     const QString rec = local + u"rec.vox";
     const QString server = data + u"N000000042AB.vox";
@@ -233,12 +164,11 @@ TEST_F(PhoneVoiceOperationsTest, RecordMsgRecordsAfterTheGreetingOrStopsDuringIt
 TEST_F(PhoneVoiceOperationsTest, GetDigitsValidatesTheKeys)
 {
     connected();
-    const QString prompt = voiceFile(QStringLiteral("prompt.vox"), 2);
+    const QString prompt = voiceFile(u"prompt.vox"_s, 2);
     board().pressKeysDuring(SimOp::PlayPrompt, 1, u"12"_s);
     board().pressKeysDuring(SimOp::CollectDigits, 1, u"3#"_s);
     EXPECT_EQ(helper().GetDigits(prompt, 6, u"#"_s), u"123");
-    EXPECT_EQ(portLogTexts().mid(portLogTexts().size() - 2),
-              (QStringList{u"Play File="_s + prompt, u"Response=123"_s}));
+    EXPECT_EQ(portLogTexts().last(2), (QStringList{u"Play File="_s + prompt, u"Response=123"_s}));
 
     board().pressKeysDuring(SimOp::CollectDigits, 1, u"12#3"_s);
     EXPECT_EQ(helper().GetDigits(prompt, 2), u"12");
@@ -250,23 +180,19 @@ TEST_F(PhoneVoiceOperationsTest, GetDigitsValidatesTheKeys)
     EXPECT_EQ(portLogTexts().last(), u"Response=3");
 }
 
-TEST(ValidateInputTest, HashAndStarRules)
+TEST_F(PhoneVoiceOperationsTest, ValidateInputHashAndStarRules)
 {
-    FakeClock clock;
-    RecordingPrompter prompter;
-    TestWorkstation ws;
-    clsPhoneHelp phone;
-    struct Case {
+    const struct {
         QString in, result, after;
-    } cases[] = {
+    } rows[] = {
         {u"123#"_s, u"123"_s, u"123"_s}, {u"#"_s, {}, u"#"_s},
         {u"12#3"_s, {}, u"12#3"_s},      {u"1##"_s, {}, u"1#"_s},
         {u"1*2"_s, {}, u"1*2"_s},        {u"*#"_s, {}, u"*"_s},
         {u"0"_s, u"0"_s, u"0"_s},        {QString(), QString(), QString()},
     };
-    for (auto &c : cases) {
-        QString s1 = c.in;
-        EXPECT_EQ(phone.ValidateInput(s1), c.result) << c.in.toStdString();
-        EXPECT_EQ(s1, c.after) << c.in.toStdString();
+    for (const auto &row : rows) {
+        QString s1 = row.in;
+        EXPECT_EQ(helper().ValidateInput(s1), row.result) << row.in.toStdString();
+        EXPECT_EQ(s1, row.after) << row.in.toStdString();
     }
 }

@@ -60,8 +60,6 @@ protected:
     }
     /// What has reached the sink since listenTo() began (while it runs).
     QVector<qint16> heardSoFar() const { return capture->samples().mid(mark); }
-    /// When recorded sample `index` of `heard` had reached the sink.
-    double arrivalMs(qint64 index) const { return capture->arrivalMs(mark + index); }
 
     static inline std::unique_ptr<PulseNullSink> server;
     static inline std::unique_ptr<MonitorCapture> capture;

@@ -11,12 +11,14 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <functional>
+
 using namespace VoiceBocxLib;
 
 namespace
 {
 
-template <typename F> qint32 errorNumberOf(F &&f, QString *description = nullptr)
+qint32 errorNumberOf(const std::function<void()> &f, QString *description = nullptr)
 {
     try {
         f();
@@ -35,15 +37,12 @@ TEST(VoxDecoderTest, RoundTripKeepsTheSoundAndTwoSamplesPerByte)
     const QVector<qint16> message = speechLikeMessage(1000);
     const QByteArray vox = encodeVox(message);
     EXPECT_EQ(vox.size(), 4000); // seconds = bytes / 4000 at 8000 Hz
-
     const PcmAudio audio = decodeVoxBytes(vox);
     ASSERT_EQ(audio.samples.size(), 8000);
     EXPECT_EQ(audio.durationMs(), 1000);
     EXPECT_GT(correlationAt(message, audio.samples, 0), 0.95);
-
     // An odd sample count is padded to whole bytes.
     EXPECT_EQ(encodeVox(std::span<const qint16>(message.constData(), 7)).size(), 4);
-    EXPECT_TRUE(encodeVox({}).isEmpty());
 }
 
 TEST(VoxDecoderTest, FilesRoundTripAtEitherRate)
@@ -67,11 +66,9 @@ TEST(VoxDecoderTest, FilesRoundTripAtEitherRate)
 TEST(VoxDecoderTest, BadFilesDecodeAsWhatTheyAreOrFailClearly)
 {
     TestWorkstation ws;
-    // Empty: no sound at all.
+    // Empty: no sound at all. Not audio: noise of its length, never a crash.
     TestWorkstation::writeFile(ws.root() + u"empty.vox", {});
     EXPECT_TRUE(decodeVoxFile(ws.root() + u"empty.vox").samples.isEmpty());
-
-    // Not audio: noise of its length, never a crash.
     TestWorkstation::writeFile(ws.root() + u"text.vox", "This is not a recording.\r\n");
     EXPECT_EQ(decodeVoxFile(ws.root() + u"text.vox").samples.size(), 52);
     QByteArray noise(3001, '\0');
@@ -92,15 +89,12 @@ TEST(VoxDecoderTest, BadFilesDecodeAsWhatTheyAreOrFailClearly)
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaxVoxBytes + 1));
     huge.close();
     EXPECT_EQ(errorNumberOf([&] { decodeVoxFile(huge.fileName()); }), modVNQRN::errOutOfMemory);
-}
 
-TEST(VoxDecoderTest, WritingWhereItCannotLeavesNothingBehind)
-{
-    TestWorkstation ws;
-    const QVector<qint16> message = speechLikeMessage(100);
-    const QString path = ws.root() + u"missing/folder/N1.vox";
-    EXPECT_EQ(errorNumberOf([&] { writeVoxFile(path, message); }), modVNQRN::errPathFileAccess);
-    EXPECT_FALSE(QFile::exists(path));
+    // Writing where it cannot leaves nothing behind.
+    const QString nowhere = ws.root() + u"missing/folder/N1.vox";
+    EXPECT_EQ(errorNumberOf([&] { writeVoxFile(nowhere, speechLikeMessage(100)); }),
+              modVNQRN::errPathFileAccess);
+    EXPECT_FALSE(QFile::exists(nowhere));
 }
 
 TEST(VoxDecoderTest, RateSettingIsSixThousandOnlyWhenItSaysSo)
@@ -108,15 +102,13 @@ TEST(VoxDecoderTest, RateSettingIsSixThousandOnlyWhenItSaysSo)
     TestWorkstation ws;
     const QString ini = ws.root() + u"QelLocal.ini";
     EXPECT_EQ(voxRateSetting(ini), kVoxRate8k); // no file at all
-    const std::pair<const char *, int> cases[] = {
-        {"[VoiceBoard]\nVoxRate=6000\n", kVoxRate6k},
+    const std::pair<const char *, int> rows[] = {
         {"[voiceboard]\nvoxrate = 6000 \n", kVoxRate6k},
-        {"[VoiceBoard]\nVoxRate=8000\n", kVoxRate8k},
         {"[VoiceBoard]\nVoxRate=7000\n", kVoxRate8k},
         {"[VoiceBoard]\nVoxRate=fast\n", kVoxRate8k},
         {"[Messages]\nVoxRate=6000\n", kVoxRate8k},
     };
-    for (const auto &[body, rate] : cases) {
+    for (const auto &[body, rate] : rows) {
         TestWorkstation::writeFile(ini, body);
         EXPECT_EQ(voxRateSetting(ini), rate) << body;
     }
