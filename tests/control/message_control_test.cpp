@@ -128,8 +128,9 @@ TEST_F(MessageControlTest, InitializeForIDReportsTheIdAsGivenAndWhetherItHasNewM
     EXPECT_FALSE(child<QPushButton>("cmdPlayAll")->isEnabled());
 }
 
-TEST_F(MessageControlTest, SettingsChooseTheDeviceAndThePollInterval)
+TEST_F(MessageControlTest, MsgTimerSetsThePollingAndEnabledSwitchesIt)
 {
+    control.Terminate(); // before start-up: nothing to do
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_EQ(control.core().timerInterval(), 20000);
 
@@ -138,9 +139,19 @@ TEST_F(MessageControlTest, SettingsChooseTheDeviceAndThePollInterval)
     EXPECT_FALSE(control.core().timerRunning());
 
     setting("Messages", "MsgTimer", QStringLiteral("3"));
-    setting("Zuzidivuz", "SoundCard", QStringLiteral("1"));
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_EQ(control.core().timerInterval(), 3000);
+    control.setProperty("Enabled", false);
+    EXPECT_FALSE(control.core().timerRunning());
+    control.SetEnabled(true);
+    EXPECT_TRUE(control.Enabled());
+    EXPECT_TRUE(control.core().timerRunning());
+
+    // Switched off inside a MsgUpdated handler: the tick switches it on again.
+    QObject::connect(&control, &MessageControl::MsgUpdated, [this] { control.SetEnabled(false); });
+    message("NA000000001A.vox");
+    control.core().tmrCalls_Timer();
+    EXPECT_FALSE(control.Enabled());
     EXPECT_TRUE(control.core().timerRunning());
 }
 
@@ -158,24 +169,9 @@ TEST_F(MessageControlTest, MissingDeviceShowsNoDeviceWhateverTheCounts)
     // The telephone line is there: the counts decide again.
     setting("Zuzidivuz", "SoundCard", QStringLiteral("no"));
     control.Terminate();
+    EXPECT_TRUE(control.core().timerRunning()); // the polling goes on
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_EQ(control.core().lastState(), dsNewMessages);
-}
-
-TEST_F(MessageControlTest, TerminateGivesTheLineFreeAndReleasesTheHelper)
-{
-    control.Terminate(); // before start-up: nothing to do
-    control.InitializeForProgram(QStringLiteral("VN"));
-    setting("Messages", "MsgPortUsage", QStringLiteral("VN 1"));
-    ASSERT_NE(control.core().phoneHelp(), nullptr);
-    control.Terminate();
-    EXPECT_EQ(control.core().phoneHelp(), nullptr);
-    EXPECT_EQ(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
-                                          QStringLiteral("MsgPortUsage"), QStringLiteral("x"),
-                                          ini()),
-              u"");
-    EXPECT_TRUE(control.core().timerRunning()); // the polling goes on
-    control.Terminate();
 }
 
 TEST_F(MessageControlTest, TooLargeMsgTimerFailsTheCallWithOverflow)
@@ -191,28 +187,6 @@ TEST_F(MessageControlTest, TooLargeMsgTimerFailsTheCallWithOverflow)
     }
     EXPECT_TRUE(log.events.isEmpty()); // the later steps did not run
     EXPECT_TRUE(prompter.boxes.isEmpty());
-}
-
-TEST_F(MessageControlTest, EnabledSwitchesThePollingButEveryTickTurnsItBackOn)
-{
-    EXPECT_FALSE(control.Enabled());
-    EXPECT_TRUE(control.core().timerRunning()); // the design interval runs from creation
-    EXPECT_EQ(control.core().timerInterval(), 30);
-
-    setting("Messages", "MsgTimer", QStringLiteral("1"));
-    control.InitializeForProgram(QStringLiteral("VN"));
-    control.setProperty("Enabled", false);
-    EXPECT_FALSE(control.core().timerRunning());
-    control.SetEnabled(true);
-    EXPECT_TRUE(control.Enabled());
-    EXPECT_TRUE(control.core().timerRunning());
-
-    // Switched off inside a MsgUpdated handler: the tick switches it on again.
-    QObject::connect(&control, &MessageControl::MsgUpdated, [this] { control.SetEnabled(false); });
-    message("NA000000001A.vox");
-    control.core().tmrCalls_Timer();
-    EXPECT_FALSE(control.Enabled());
-    EXPECT_TRUE(control.core().timerRunning());
 }
 
 TEST_F(MessageControlTest, PollingPicksUpAnotherWorkstationsRename)
