@@ -1,7 +1,6 @@
 #include "message_folder.h"
 
 #include "control/message_store.h"
-#include "control/ole_date.h"
 #include "support/fake_clock.h"
 #include "support/recording_prompter.h"
 #include "support/test_environment.h"
@@ -14,6 +13,7 @@
 using VNOrvak::ListedFile;
 using VNOrvak::MessageListing;
 using VNOrvak::MessageStore;
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -158,15 +158,11 @@ TEST_F(MessageStoreTest, SelectsTheEntityByTextSearch)
     EXPECT_EQ(store.msEntityList, u"MA000000003A");
     EXPECT_FALSE(store.mbHasEntityNewMsgs);
 
-    for (const QString &list : {QStringLiteral("MA000000003A"), QString()}) {
-        store.msMsgList = list;
-        store.msEntityID = QStringLiteral("000000008");
-        store.SelectEntityMessages();
-        EXPECT_TRUE(store.msEntityList.isEmpty());
-        EXPECT_EQ(store.mlEntityMsgCnt, 0);
-        EXPECT_FALSE(store.mbHasEntityMsgs);
-        EXPECT_FALSE(store.mbHasEntityNewMsgs);
-    }
+    store.msEntityID = QStringLiteral("000000008");
+    store.SelectEntityMessages();
+    EXPECT_TRUE(store.msEntityList.isEmpty());
+    EXPECT_EQ(store.mlEntityMsgCnt, 0);
+    EXPECT_FALSE(store.mbHasEntityMsgs);
 
     // An id at the very start of a malformed list has no name around it.
     store.msMsgList = QStringLiteral("N000000008X");
@@ -197,29 +193,20 @@ TEST_F(MessageStoreTest, MarkHeardInListKeepsTheLayoutAndAlwaysLowersTheCount)
 
 TEST(GetRightItem, TakesItemsOffTheEnd)
 {
-    QString list = QStringLiteral(" a, b ,c ");
-    EXPECT_EQ(MessageStore::GetRightItem(list), u"c");
-    EXPECT_EQ(list, u"a, b");
-    EXPECT_EQ(MessageStore::GetRightItem(list), u" b");
-    EXPECT_EQ(list, u"a");
-
-    list = QStringLiteral("abc");
-    EXPECT_EQ(MessageStore::GetRightItem(list), u"abc");
-    EXPECT_TRUE(list.isEmpty());
-    EXPECT_EQ(MessageStore::GetRightItem(list), u"");
-
-    list = QStringLiteral("x::y::z");
-    EXPECT_EQ(MessageStore::GetRightItem(list, QStringLiteral("::")), u"z");
-    EXPECT_EQ(list, u"x::y");
-    list = QStringLiteral("x,");
-    EXPECT_EQ(MessageStore::GetRightItem(list), u"");
-    EXPECT_EQ(list, u"x");
-}
-
-TEST_F(MessageStoreTest, MessagesPathEndsWithASeparator)
-{
-    modVNQRN::gsDataPath = ws.root() + u"data/";
-    store.SetMessagesPath();
-    EXPECT_EQ(store.msMsgDir, ws.root() + u"data/messages/");
-    EXPECT_EQ(MessageStore().mdLastMsgDate, VNOrvak::oleZeroDate());
+    struct Row {
+        QString list, delim, item, rest;
+    };
+    const Row rows[] = {
+        {u" a, b ,c "_s, {}, u"c"_s, u"a, b"_s},
+        {u"a, b"_s, {}, u" b"_s, u"a"_s},
+        {u"abc"_s, {}, u"abc"_s, {}},
+        {{}, {}, {}, {}},
+        {u"x::y::z"_s, u"::"_s, u"z"_s, u"x::y"_s},
+        {u"x,"_s, {}, {}, u"x"_s},
+    };
+    for (const Row &row : rows) {
+        QString list = row.list;
+        EXPECT_EQ(MessageStore::GetRightItem(list, row.delim), row.item) << qPrintable(row.list);
+        EXPECT_EQ(list, row.rest) << qPrintable(row.list);
+    }
 }
