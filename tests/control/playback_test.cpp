@@ -76,16 +76,15 @@ protected:
     }
 
     // Starts the control on `id` and watches every play.
-    void start(MessageControl &c, int id)
+    void start(int id)
     {
-        c.InitializeForProgram(QStringLiteral("VN-Console"));
+        control.InitializeForProgram(QStringLiteral("VN-Console"));
         if (id)
-            c.InitializeForID(QString::number(id));
-        QObject::connect(&c, &MessageControl::FinishedPlayingNewMsg,
+            control.InitializeForID(QString::number(id));
+        QObject::connect(&control, &MessageControl::FinishedPlayingNewMsg,
                          [this] { finishedDuring << playNumber; });
         arm(1);
     }
-    void start(int id) { start(control, id); }
 
     SimulatedVoiceBoard &board() { return *SimulatedVoiceBoard::last(); }
     const QList<SimPlay> &plays()
@@ -212,9 +211,7 @@ TEST_P(FourMessages, PauseAndResumeContinueFromTheSecondReached)
     during(4, 4, [&] { control.ClickPlayAllMsgButton(); });
     control.ClickPlayAllMsgButton();
     EXPECT_EQ(playAllCaption(), u"Res&ume");
-    EXPECT_EQ(button("cmdPlayLast")->text(), u"&Stop");
     EXPECT_EQ(control.core().lastState(), dsPaused);
-    EXPECT_EQ(label("lblMessages")->text(), u"3 of 4 messages");
     EXPECT_TRUE(control.core().timerEnabled()); // polling goes on while paused
     EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'C'))));
     EXPECT_EQ(finishedDuring, QList<int>{1});
@@ -246,7 +243,6 @@ TEST_P(FourMessages, StopEndsThePlaybackAndForgetsThePause)
     control.ClickPlayAllMsgButton();
     control.ClickPlayLastMsgButton(); // Stop while paused
     EXPECT_EQ(playAllCaption(), u"&Play");
-    EXPECT_EQ(button("cmdPlayLast")->text(), u"Play &Last");
     EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'A'))));
     EXPECT_TRUE(finishedDuring.isEmpty());
 
@@ -264,7 +260,6 @@ TEST_P(FourMessages, StopEndsThePlaybackAndForgetsThePause)
         EXPECT_EQ(endBeeps(), 0);
     }
     EXPECT_EQ(playAllCaption(), u"&Play");
-    EXPECT_TRUE(control.core().timerEnabled());
 
     control.ClickPlayAllMsgButton();
     EXPECT_EQ(plays()[4].endPosition, 11); // message 1 again
@@ -441,7 +436,7 @@ TEST_P(LineTest, AStopKeyEndsTheMessageAndPlaybackGoesOn)
     EXPECT_EQ(finishedDuring, (QList<int>{1, 3}));
 }
 
-TEST_P(LineTest, AFailedCallShowsUnableAndTheNextPlayCallsAgain)
+TEST_P(LineTest, AFailedCallOrAHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
 {
     start(42);
     board().setDialOutcome(kCallFailed, 30); // no phone on the port
@@ -451,15 +446,9 @@ TEST_P(LineTest, AFailedCallShowsUnableAndTheNextPlayCallsAgain)
     EXPECT_EQ(control.core().lastState(), dsNewMessages);
     EXPECT_TRUE(plays().isEmpty());
 
+    // Answered this time; the operator hangs up during message 2.
+    prompter.boxes.clear();
     board().setDialOutcome(kCallAnswered, 1);
-    control.ClickPlayAllMsgButton();
-    EXPECT_EQ(board().dials().size(), 2);
-    EXPECT_EQ(plays().size(), 4);
-}
-
-TEST_P(LineTest, AHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
-{
-    start(42);
     during(2, 5, [&] { board().hangUp(); });
     control.ClickPlayAllMsgButton();
     EXPECT_EQ(plays().size(), 2);
@@ -472,7 +461,7 @@ TEST_P(LineTest, AHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
     EXPECT_TRUE(prompter.boxes.isEmpty());
 
     control.ClickPlayAllMsgButton();
-    EXPECT_EQ(board().dials().size(), 2);
+    EXPECT_EQ(board().dials().size(), 3);
     EXPECT_EQ(plays().size(), 6);
 }
 
