@@ -145,7 +145,7 @@ TEST_F(MessageStoreTest, SelectsTheEntityByTextSearch)
     EXPECT_THROW(store.SelectEntityMessages(), modVNQRN::Error);
 }
 
-TEST_F(MessageStoreTest, MarkHeardInListKeepsTheLayoutAndAlwaysLowersTheCount)
+TEST_F(MessageStoreTest, MarkHeardInListRenamesTheNameInEveryList)
 {
     store.msMsgList = QStringLiteral("NA000000007A,NA000000007B");
     store.msEntityList = store.msMsgList;
@@ -156,10 +156,6 @@ TEST_F(MessageStoreTest, MarkHeardInListKeepsTheLayoutAndAlwaysLowersTheCount)
     EXPECT_EQ(store.msEntityList, u"NA000000007A,MA000000007B");
     EXPECT_EQ(store.msPlayQueue, u"MA000000007B");
     EXPECT_EQ(store.mlNewMsgCnt, 1);
-
-    store.MarkHeardInList(QStringLiteral("NZ000000001A"));
-    EXPECT_EQ(store.msMsgList, u"NA000000007A,MA000000007B");
-    EXPECT_EQ(store.mlNewMsgCnt, 0);
 
     // A lower-case "n" is replaced by "M", the rest kept.
     store.msMsgList = QStringLiteral("nA000000007C");
