@@ -1,3 +1,7 @@
+// The core: when a poll raises MsgUpdated, what a failing poll leaves
+// behind, how entity ids are written, and what marking a played message heard
+// does to the shared folder.
+
 #include "message_folder.h"
 
 #include "control/display_states.h"
@@ -10,23 +14,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 using namespace VNOrvak;
+using namespace Qt::StringLiterals;
 
 namespace
 {
-
-class Renderer final : public DisplayRenderer
-{
-public:
-    void ShowState(int state, const QString &text) override { states.append({state, text}); }
-    void ClearNotes() override { ++notesCleared; }
-    QList<std::pair<int, QString>> states;
-    int notesCleared = 0;
-};
 
 class CoreTest : public ::testing::Test
 {
@@ -35,42 +30,41 @@ protected:
     {
         modVNQRN::gsLocalPath = ws.root();
         modVNQRN::gsLocalIni = ws.root() + u"QelLocal.ini";
-        TestWorkstation::writeFile(modVNQRN::gsLocalIni,
-                                   "[VoiceBoard]\nDriver=simulated\nTimeScale=0.001\n");
         dir = ws.root() + u"messages/";
         core.store().msMsgDir = dir;
-        core.setRenderer(&renderer);
         QObject::connect(&core, &MessageControlCore::MsgUpdated, [this] {
-            events.append(QStringLiteral("MsgUpdated@") + QString::number(core.lastState()));
+            events.append(u"MsgUpdated@" + QString::number(core.lastState()));
         });
-        QObject::connect(&core, &MessageControlCore::FinishedPlayingNewMsg,
-                         [this] { events.append(QStringLiteral("Finished")); });
-        QObject::connect(&core, &MessageControlCore::IDChanged,
-                         [this](const QString &id, bool &hasNew, const QString &code) {
-                             events.append(u"IDChanged " + id + u' ' + (hasNew ? u"new" : u"old") +
-                                           u' ' + code);
-                             hasNew = !hasNew; // ignored by the control
+        QObject::connect(&core, &MessageControlCore::MarkedHeard,
+                         [this](const QString &name, HeardOutcome outcome) {
+                             outcomes.append({name, outcome});
                          });
     }
 
-    void write(const QString &name) { writeMessageFile(dir, name, clock.now().addSecs(-5)); }
+    QString path(const QString &name) const { return dir + name + u".vox"; }
+    void write(const QString &name, const QByteArray &voice = "voice")
+    {
+        writeMessageFile(dir, name + u".vox", clock.now(), voice);
+    }
 
     TestWorkstation ws;
     RecordingPrompter prompter;
     FakeClock clock;
     QString dir;
     MessageControlCore core;
-    Renderer renderer;
     QStringList events;
+    QList<std::pair<QString, HeardOutcome>> outcomes;
 };
+
+// Marking a played message heard: what becomes of the files, what the
+// operator is told, and the outcome announced.
+using MarkHeardTest = CoreTest;
 
 } // namespace
 
 TEST_F(CoreTest, TickRaisesMsgUpdatedOnlyWhenTheListChanges)
 {
-    EXPECT_TRUE(core.timerRunning());
-    EXPECT_EQ(core.timerInterval(), 30);
-    write(QStringLiteral("NA000000007A.vox"));
+    write(u"NA000000007A"_s);
     core.tmrCalls_Timer();
     EXPECT_EQ(events, QStringList{QStringLiteral("MsgUpdated@1")}); // state rendered first
     EXPECT_EQ(core.store().mlMsgCnt, 1);
@@ -78,19 +72,19 @@ TEST_F(CoreTest, TickRaisesMsgUpdatedOnlyWhenTheListChanges)
     // Same names, another day and a rewritten file: no event.
     events.clear();
     clock.set(clock.now().addDays(1));
-    writeMessageFile(dir, QStringLiteral("NA000000007A.vox"), clock.now());
+    write(u"NA000000007A"_s);
     core.tmrCalls_Timer();
     EXPECT_TRUE(events.isEmpty());
     EXPECT_EQ(core.store().mlMsgTodayCnt, 1);
 
     // Heard on another workstation: one event, no new messages left.
-    ASSERT_TRUE(QFile::rename(dir + u"NA000000007A.vox", dir + u"MA000000007A.vox"));
+    ASSERT_TRUE(QFile::rename(path(u"NA000000007A"_s), path(u"MA000000007A"_s)));
     core.tmrCalls_Timer();
     EXPECT_EQ(events, QStringList{QStringLiteral("MsgUpdated@2")});
 
     // The folder emptied: empty list, zero counts, one event.
     events.clear();
-    ASSERT_TRUE(QFile::remove(dir + u"MA000000007A.vox"));
+    ASSERT_TRUE(QFile::remove(path(u"MA000000007A"_s)));
     core.tmrCalls_Timer();
     EXPECT_EQ(events, QStringList{QStringLiteral("MsgUpdated@3")});
     EXPECT_TRUE(core.store().msMsgList.isEmpty());
@@ -103,22 +97,15 @@ TEST_F(CoreTest, TickRaisesMsgUpdatedOnlyWhenTheListChanges)
     EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
-TEST_F(CoreTest, TickReportsErrorsAndAlwaysEndsWithTheTimerOn)
+TEST_F(CoreTest, AnUnreadableFolderIsReportedAndTheTimerStaysOn)
 {
     ASSERT_TRUE(QFile::link(ws.root() + u"loop", ws.root() + u"loop"));
     core.store().msMsgDir = ws.root() + u"loop/";
     core.setTimerEnabled(false);
     core.tmrCalls_Timer();
-    EXPECT_EQ(prompter.boxes.size(), 1);
-    EXPECT_TRUE(core.timerRunning());
-
-    // Switching the polling off inside MsgUpdated does not stop it.
-    core.store().msMsgDir = dir;
-    write(QStringLiteral("NA000000001A.vox"));
-    QObject::connect(&core, &MessageControlCore::MsgUpdated,
-                     [this] { core.setTimerEnabled(false); });
-    core.tmrCalls_Timer();
-    EXPECT_TRUE(core.timerEnabled());
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(u"Path/File access error"))
+        << prompter.boxes[0].text.toStdString();
     EXPECT_TRUE(core.timerRunning());
 
     // An interval of 0 never fires, even when enabled.
@@ -129,76 +116,60 @@ TEST_F(CoreTest, TickReportsErrorsAndAlwaysEndsWithTheTimerOn)
     EXPECT_TRUE(core.timerRunning());
 }
 
-TEST_F(CoreTest, RescanRaisesMsgUpdatedWheneverTheFolderHoldsMessages)
+TEST(FormatEntityID, PadsWholeNumbersToNineDigitsAndKeepsOtherText)
 {
-    write(QStringLiteral("MA000000001A.vox"));
-    core.tmrCalls_Timer();
-    events.clear();
-    core.RescanMessages();
-    EXPECT_EQ(events, QStringList{QStringLiteral("MsgUpdated@2")});
-
-    core.store().mlEntityMsgCnt = 5;
-    core.ResetMessageState();
-    EXPECT_EQ(core.store().mlEntityMsgCnt, 0);
-    EXPECT_TRUE(core.store().msMsgList.isEmpty());
+    const std::pair<const char16_t *, const char16_t *> rows[] = {
+        {u"7", u"000000007"},   {u"12.5", u"000000013"}, {u"1234567890", u"1234567890"},
+        {u"-5", u"-000000005"}, {u"abc", u"abc"},        {u"", u""},
+    };
+    for (const auto &[id, formatted] : rows)
+        EXPECT_EQ(MessageControlCore::FormatEntityID(QString::fromUtf16(id)), formatted)
+            << QString::fromUtf16(id).toStdString();
 }
 
-TEST_F(CoreTest, InitializeForIDSelectsTheEntityAndRaisesIDChanged)
+TEST_F(MarkHeardTest, EachCaseEndsInItsOutcomeAndLosesNoMessage)
 {
-    write(QStringLiteral("NA000001234A.vox"));
-    write(QStringLiteral("MA000000007A.vox"));
+    write(u"NA000000007A"_s, "only new");
+    write(u"MA000000007B"_s, "heard elsewhere");
+    write(u"NA000000007C"_s, "newer copy");
+    write(u"MA000000007C"_s, "stale copy");
+    write(u"NA000000007E"_s, "blocked");
+    QDir().mkpath(path(u"MA000000007E"_s)); // not a message, but it holds the heard name
     core.tmrCalls_Timer();
-    events.clear();
+    core.InitializeForID(u"7"_s);
+    const qint32 newBefore = core.store().mlNewMsgCnt;
 
-    core.InitializeForID(QStringLiteral("1234"), QStringLiteral("X"));
-    EXPECT_EQ(core.store().msEntityID, u"000001234");
-    EXPECT_EQ(core.store().msEntityList, u"NA000001234A");
-    EXPECT_EQ(events, QStringList{QStringLiteral("IDChanged 1234 new X")});
-    EXPECT_EQ(renderer.states.back().first, dsNewMessages);
-    EXPECT_EQ(renderer.notesCleared, 1);
+    core.MarkHeard(u"NA000000007A"_s);
+    core.MarkHeard(u"NA000000007B"_s); // its heard file alone is there
+    core.MarkHeard(u"NA000000007C"_s);
+    core.MarkHeard(u"NA000000007D"_s); // neither file: purged
+    core.MarkHeard(u"MA000000007B"_s); // already heard: nothing to do
+    core.MarkHeard(u"NA000000007E"_s);
 
-    // "" selects nothing and keeps the entity list.
-    events.clear();
-    core.InitializeForID(QString());
-    EXPECT_EQ(events, QStringList{QStringLiteral("IDChanged  old ")});
-    EXPECT_EQ(core.store().msEntityList, u"NA000001234A");
-
-    EXPECT_EQ(MessageControlCore::FormatEntityID(QStringLiteral("7")), u"000000007");
-    EXPECT_EQ(MessageControlCore::FormatEntityID(QStringLiteral("12.5")), u"000000013");
-    EXPECT_EQ(MessageControlCore::FormatEntityID(QStringLiteral("1234567890")), u"1234567890");
-    EXPECT_EQ(MessageControlCore::FormatEntityID(QStringLiteral("-5")), u"-000000005");
-    EXPECT_EQ(MessageControlCore::FormatEntityID(QStringLiteral("abc")), u"abc");
-}
-
-TEST_F(CoreTest, ResolveMessageFileBeforePlaying)
-{
-    write(QStringLiteral("NA000000007A.vox"));
-    write(QStringLiteral("NA000000007B.vox"));
-    core.tmrCalls_Timer();
-    core.InitializeForID(QStringLiteral("7"));
-    events.clear();
-
-    EXPECT_EQ(core.ResolveMessageFile(QStringLiteral("NA000000007A")), u"NA000000007A");
-    EXPECT_TRUE(events.isEmpty());
-
-    // Heard on another workstation: its heard name, one event, no box.
-    ASSERT_TRUE(QFile::rename(dir + u"NA000000007B.vox", dir + u"MA000000007B.vox"));
-    EXPECT_EQ(core.ResolveMessageFile(QStringLiteral("NA000000007B")), u"MA000000007B");
-    EXPECT_EQ(events, QStringList{QStringLiteral("Finished")});
-    EXPECT_TRUE(prompter.boxes.isEmpty());
-    EXPECT_EQ(core.store().msEntityList, u"NA000000007A,MA000000007B");
-    EXPECT_EQ(core.store().mlNewMsgCnt, 1);
-
-    // Deleted: the operator is told, then rescan, reselect, MsgUpdated.
-    events.clear();
-    ASSERT_TRUE(QFile::remove(dir + u"NA000000007A.vox"));
-    EXPECT_EQ(core.ResolveMessageFile(QStringLiteral("NA000000007A")), u"");
-    ASSERT_EQ(prompter.boxes.size(), 1);
-    EXPECT_EQ(prompter.boxes[0].text, u"A message has been deleted.\r\nThe messanger will refresh "
-                                      u"itself\r\nbefore playing another message.");
-    EXPECT_EQ(prompter.boxes[0].icon, modVNQRN::MsgBoxIcon::Information);
-    EXPECT_EQ(events, (QStringList{QStringLiteral("MsgUpdated@2"),
-                                   QStringLiteral("IDChanged 000000007 old "),
-                                   QStringLiteral("MsgUpdated@2")}));
-    EXPECT_EQ(core.store().msEntityList, u"MA000000007B");
+    EXPECT_EQ(outcomes, (QList<std::pair<QString, HeardOutcome>>{
+                            {u"NA000000007A"_s, HeardOutcome::Renamed},
+                            {u"NA000000007B"_s, HeardOutcome::HeardElsewhere},
+                            {u"NA000000007C"_s, HeardOutcome::ReplacedStale},
+                            {u"NA000000007D"_s, HeardOutcome::Purged},
+                            {u"MA000000007B"_s, HeardOutcome::AlreadyHeard},
+                            {u"NA000000007E"_s, HeardOutcome::Failed},
+                        }));
+    ASSERT_EQ(prompter.boxes.size(), 3);
+    EXPECT_EQ(prompter.texts().mid(0, 2),
+              (QStringList{u"This message has been played on another workstation"_s,
+                           u"This message has been removed by the purge process"_s}));
+    EXPECT_TRUE(prompter.boxes[2].text.startsWith(u"Error 58 { 58-Cannot rename "))
+        << prompter.boxes[2].text.toStdString();
+    // The newer copy took the place of the stale one; every message is there once.
+    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007A"_s)), "only new");
+    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007B"_s)), "heard elsewhere");
+    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007C"_s)), "newer copy");
+    EXPECT_FALSE(QFile::exists(path(u"NA000000007A"_s)));
+    EXPECT_FALSE(QFile::exists(path(u"NA000000007C"_s)));
+    // The failed rename leaves its file and its list entry to the next poll.
+    EXPECT_EQ(TestWorkstation::readFile(path(u"NA000000007E"_s)), "blocked");
+    // Both names of 7C were listed; both now read heard until the next poll.
+    EXPECT_EQ(core.store().msMsgList,
+              u"MA000000007A,MA000000007B,MA000000007C,MA000000007C,NA000000007E"_s);
+    EXPECT_EQ(core.store().mlNewMsgCnt, newBefore - 4);
 }

@@ -1,3 +1,6 @@
+// The control as the host sees it: start-up, entity selection, settings,
+// polling and its failures, and pictures of the display states.
+
 #include "control/display_states.h"
 #include "control/message_control.h"
 
@@ -6,7 +9,6 @@
 #include "support/recording_prompter.h"
 #include "support/test_environment.h"
 
-#include "shared/environment.h"
 #include "shared/error.h"
 #include "shared/profile.h"
 
@@ -16,7 +18,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 
 using namespace VNOrvak;
 
@@ -35,6 +36,15 @@ protected:
         setting("VoiceBoard", "Driver", QStringLiteral("simulated"));
         setting("VoiceBoard", "TimeScale", QStringLiteral("0.001"));
         QDir().mkpath(messages());
+        // The events in the order they arrive.
+        QObject::connect(&control, &MessageControl::MsgUpdated,
+                         [this] { events << QStringLiteral("MsgUpdated"); });
+        QObject::connect(
+            &control, &MessageControl::IDChanged,
+            [this](const QString &id, bool &hasNew, const QString &code) {
+                events << QStringLiteral("IDChanged(%1,%2,%3)").arg(id, hasNew ? u"1" : u"0", code);
+                hasNew = !hasNew; // ignored by the control
+            });
     }
 
     QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
@@ -58,23 +68,6 @@ protected:
     FakeClock clock; // 2026-03-14 09:30
     RecordingPrompter prompter;
     MessageControl control;
-};
-
-// Records the control's events in the order they arrive.
-struct EventLog {
-    explicit EventLog(MessageControl &c)
-    {
-        QObject::connect(&c, &MessageControl::MsgUpdated,
-                         [this] { events << QStringLiteral("MsgUpdated"); });
-        QObject::connect(&c, &MessageControl::FinishedPlayingNewMsg,
-                         [this] { events << QStringLiteral("FinishedPlayingNewMsg"); });
-        QObject::connect(
-            &c, &MessageControl::IDChanged,
-            [this](const QString &id, bool &hasNew, const QString &code) {
-                events << QStringLiteral("IDChanged(%1,%2,%3)").arg(id, hasNew ? u"1" : u"0", code);
-                hasNew = !hasNew; // ignored by the control
-            });
-    }
     QStringList events;
 };
 
@@ -84,10 +77,9 @@ TEST_F(MessageControlTest, StartUpScansRaisesMsgUpdatedThenIDChanged)
 {
     message("NA000000007A.vox");
     message("MA000000003A.vox");
-    EventLog log(control);
     control.InitializeForProgram(QStringLiteral("VN-Console"));
-    EXPECT_EQ(log.events, (QStringList{QStringLiteral("MsgUpdated"), QStringLiteral("MsgUpdated"),
-                                       QStringLiteral("IDChanged(,0,)")}));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("MsgUpdated"), QStringLiteral("MsgUpdated"),
+                                   QStringLiteral("IDChanged(,0,)")}));
     EXPECT_EQ(control.Messages(), u"MA000000003A,NA000000007A");
     EXPECT_EQ(control.MsgCnt(), 2);
     EXPECT_EQ(control.NewMsgCnt(), 1);
@@ -99,9 +91,9 @@ TEST_F(MessageControlTest, StartUpScansRaisesMsgUpdatedThenIDChanged)
     // An empty folder: the rescan finds no change, the start-up still tells.
     QFile::remove(messages() + u"NA000000007A.vox");
     QFile::remove(messages() + u"MA000000003A.vox");
-    log.events.clear();
+    events.clear();
     control.InitializeForProgram(QStringLiteral("VN-Console"));
-    EXPECT_EQ(log.events.first(), u"MsgUpdated");
+    EXPECT_EQ(events.first(), u"MsgUpdated");
     EXPECT_EQ(control.core().lastState(), dsNoMessages);
 }
 
@@ -111,25 +103,24 @@ TEST_F(MessageControlTest, InitializeForIDReportsTheIdAsGivenAndWhetherItHasNewM
     message("MA000001234B.vox");
     message("MA000000005A.vox");
     control.InitializeForProgram(QStringLiteral("VN"));
-    EventLog log(control);
-
+    events.clear();
     control.InitializeForID(QStringLiteral("1234"), QStringLiteral("X9"));
     control.InitializeForID(QStringLiteral("5"));
-    EXPECT_EQ(log.events, (QStringList{QStringLiteral("IDChanged(1234,1,X9)"),
-                                       QStringLiteral("IDChanged(5,0,)")}));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("IDChanged(1234,1,X9)"),
+                                   QStringLiteral("IDChanged(5,0,)")}));
     EXPECT_EQ(control.core().store().msEntityID, u"000000005");
-    auto *count = child<QLabel>("lblMessages");
-    EXPECT_EQ(count->text(), u"1 message");
+    EXPECT_EQ(child<QLabel>("lblMessages")->text(), u"1 message");
 
     // No entity: the event says so and the entity list stays as it was.
     control.InitializeForID(QString());
-    EXPECT_EQ(log.events.last(), u"IDChanged(,0,)");
+    EXPECT_EQ(events.last(), u"IDChanged(,0,)");
     EXPECT_EQ(control.core().store().msEntityList, u"MA000000005A");
     EXPECT_FALSE(child<QPushButton>("cmdPlayAll")->isEnabled());
 }
 
-TEST_F(MessageControlTest, SettingsChooseTheDeviceAndThePollInterval)
+TEST_F(MessageControlTest, MsgTimerSetsThePollingAndEnabledSwitchesIt)
 {
+    control.Terminate(); // before start-up: nothing to do
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_EQ(control.core().timerInterval(), 20000);
 
@@ -137,10 +128,30 @@ TEST_F(MessageControlTest, SettingsChooseTheDeviceAndThePollInterval)
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_FALSE(control.core().timerRunning());
 
-    setting("Messages", "MsgTimer", QStringLiteral("3"));
-    setting("Zuzidivuz", "SoundCard", QStringLiteral("1"));
+    message("NA000000001A.vox");
+    setting("Messages", "MsgTimer", QStringLiteral("1"));
     control.InitializeForProgram(QStringLiteral("VN"));
-    EXPECT_EQ(control.core().timerInterval(), 3000);
+    control.InitializeForID(QStringLiteral("1"));
+    EXPECT_EQ(control.core().timerInterval(), 1000);
+    control.setProperty("Enabled", false);
+    EXPECT_FALSE(control.core().timerRunning());
+    control.SetEnabled(true);
+    EXPECT_TRUE(control.Enabled());
+
+    // The timer picks up another workstation's rename.
+    QSignalSpy updated(&control, &MessageControl::MsgUpdated);
+    QFile::rename(messages() + u"NA000000001A.vox", messages() + u"MA000000001A.vox");
+    ASSERT_TRUE(updated.wait(5000));
+    EXPECT_EQ(updated.count(), 1);
+    EXPECT_EQ(control.Messages(), u"MA000000001A");
+    EXPECT_EQ(control.core().lastState(), dsNoNewMessages);
+    EXPECT_FALSE(child<QPushButton>("cmdNewMsg")->isEnabled());
+
+    // Switched off inside a MsgUpdated handler: the tick switches it on again.
+    QObject::connect(&control, &MessageControl::MsgUpdated, [this] { control.SetEnabled(false); });
+    message("NA000000002A.vox");
+    control.core().tmrCalls_Timer();
+    EXPECT_FALSE(control.Enabled());
     EXPECT_TRUE(control.core().timerRunning());
 }
 
@@ -158,30 +169,14 @@ TEST_F(MessageControlTest, MissingDeviceShowsNoDeviceWhateverTheCounts)
     // The telephone line is there: the counts decide again.
     setting("Zuzidivuz", "SoundCard", QStringLiteral("no"));
     control.Terminate();
+    EXPECT_TRUE(control.core().timerRunning()); // the polling goes on
     control.InitializeForProgram(QStringLiteral("VN"));
     EXPECT_EQ(control.core().lastState(), dsNewMessages);
-}
-
-TEST_F(MessageControlTest, TerminateGivesTheLineFreeAndReleasesTheHelper)
-{
-    control.Terminate(); // before start-up: nothing to do
-    control.InitializeForProgram(QStringLiteral("VN"));
-    setting("Messages", "MsgPortUsage", QStringLiteral("VN 1"));
-    ASSERT_NE(control.core().phoneHelp(), nullptr);
-    control.Terminate();
-    EXPECT_EQ(control.core().phoneHelp(), nullptr);
-    EXPECT_EQ(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
-                                          QStringLiteral("MsgPortUsage"), QStringLiteral("x"),
-                                          ini()),
-              u"");
-    EXPECT_TRUE(control.core().timerRunning()); // the polling goes on
-    control.Terminate();
 }
 
 TEST_F(MessageControlTest, TooLargeMsgTimerFailsTheCallWithOverflow)
 {
     setting("Messages", "MsgTimer", QStringLiteral("2147484"));
-    EventLog log(control);
     try {
         control.InitializeForProgram(QStringLiteral("VN"));
         ADD_FAILURE() << "no error";
@@ -189,45 +184,8 @@ TEST_F(MessageControlTest, TooLargeMsgTimerFailsTheCallWithOverflow)
         EXPECT_EQ(e.number(), modVNQRN::errOverflow);
         EXPECT_EQ(e.description(), u"Overflow");
     }
-    EXPECT_TRUE(log.events.isEmpty()); // the later steps did not run
+    EXPECT_TRUE(events.isEmpty()); // the later steps did not run
     EXPECT_TRUE(prompter.boxes.isEmpty());
-}
-
-TEST_F(MessageControlTest, EnabledSwitchesThePollingButEveryTickTurnsItBackOn)
-{
-    EXPECT_FALSE(control.Enabled());
-    EXPECT_TRUE(control.core().timerRunning()); // the design interval runs from creation
-    EXPECT_EQ(control.core().timerInterval(), 30);
-
-    setting("Messages", "MsgTimer", QStringLiteral("1"));
-    control.InitializeForProgram(QStringLiteral("VN"));
-    control.setProperty("Enabled", false);
-    EXPECT_FALSE(control.core().timerRunning());
-    control.SetEnabled(true);
-    EXPECT_TRUE(control.Enabled());
-    EXPECT_TRUE(control.core().timerRunning());
-
-    // Switched off inside a MsgUpdated handler: the tick switches it on again.
-    QObject::connect(&control, &MessageControl::MsgUpdated, [this] { control.SetEnabled(false); });
-    message("NA000000001A.vox");
-    control.core().tmrCalls_Timer();
-    EXPECT_FALSE(control.Enabled());
-    EXPECT_TRUE(control.core().timerRunning());
-}
-
-TEST_F(MessageControlTest, PollingPicksUpAnotherWorkstationsRename)
-{
-    message("NA000000001A.vox");
-    setting("Messages", "MsgTimer", QStringLiteral("1"));
-    control.InitializeForProgram(QStringLiteral("VN"));
-    control.InitializeForID(QStringLiteral("1"));
-    QSignalSpy updated(&control, &MessageControl::MsgUpdated);
-    QFile::rename(messages() + u"NA000000001A.vox", messages() + u"MA000000001A.vox");
-    ASSERT_TRUE(updated.wait(5000));
-    EXPECT_EQ(updated.count(), 1);
-    EXPECT_EQ(control.Messages(), u"MA000000001A");
-    EXPECT_EQ(control.core().lastState(), dsNoNewMessages);
-    EXPECT_FALSE(child<QPushButton>("cmdNewMsg")->isEnabled());
 }
 
 // Saves a picture of the control in each display state to
