@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -145,6 +146,12 @@ TEST_F(DisplayStatesTest, PlayingPausedAndBack)
                             QStringLiteral("&Stop"), true, true, true, false}));
     EXPECT_EQ(w.lblMessages->text(), u"1 of 1 message");
     EXPECT_EQ(w.lblCallDate->text(), u"Call received on  Mar 5 at 2:07 pm");
+    // The whole date fits the label's area, whatever the width of the font.
+    const QRect area = w.lblCallDate->contentsRect();
+    const QRect needed = QFontMetrics(w.lblCallDate->font())
+                             .boundingRect(area, Qt::TextWordWrap, w.lblCallDate->text());
+    EXPECT_LE(needed.height(), area.height());
+    EXPECT_LE(needed.width(), area.width());
 
     show(dsPaused);
     EXPECT_EQ(seen(), (Seen{false, false, false, false, false, QStringLiteral("Res&ume"), true,
