@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 using namespace modVNQRN;
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -13,82 +16,66 @@ namespace
 class InitEnvironmentTest : public ::testing::Test
 {
 protected:
-    void writeIni(const QString &path, const QByteArray &body)
-    {
-        TestWorkstation::writeFile(path, body);
-    }
     QString localIni() const { return ws.localAppFolder() + u"QelLocal.ini"; }
-    QString machineIni() const { return ws.machineFolder() + u"QelLocal.ini"; }
-    QString systemIni() const { return ws.systemFolder() + u"QelLocal.ini"; }
+    // Writes the settings file at `path`, or removes it when `body` is empty.
+    static void setIni(const QString &path, const QByteArray &body)
+    {
+        if (body.isEmpty())
+            QFile::remove(path);
+        else
+            TestWorkstation::writeFile(path, body);
+    }
 
     TestWorkstation ws;
 };
 
 } // namespace
 
-TEST_F(InitEnvironmentTest, LocalSettingsFileInTheAppDataFolderWins)
+// The first settings file that names an installation root wins: the local
+// one, then the machine's, then the bare name (which resolves in the system
+// folder). Each run starts afresh.
+TEST_F(InitEnvironmentTest, FindsTheInstallationThroughTheFirstSettingsFileWithARoot)
 {
-    writeIni(localIni(), "[Zuzidivuz]\nVnPath=/inst\n");
-    writeIni(machineIni(), "[Zuzidivuz]\nVnPath=/other\nLocalPath=/elsewhere\n");
-    InitEnvironment(QStringLiteral("VN"));
-    EXPECT_EQ(gsLocalIni, localIni());
-    EXPECT_EQ(gsAppPath, u"/inst/");
-    EXPECT_EQ(gsLocalPath, ws.localAppFolder()); // "LocalPath" is not read here
-    EXPECT_EQ(gsDataPath, u"/inst/VNT/Data/");
-}
-
-TEST_F(InitEnvironmentTest, FallsBackToTheMachineFileThenToTheBareName)
-{
-    writeIni(localIni(), "[Zuzidivuz]\nAppPrefix=XY\n"); // no root here
-    writeIni(machineIni(), "[zuzidivuz]\nvnpath=/srv/inst/\nLOCALPATH=/var/ws\n");
-    InitEnvironment(QString());
-    EXPECT_EQ(gsLocalIni, machineIni());
-    EXPECT_EQ(gsAppPath, u"/srv/inst/");
-    EXPECT_EQ(gsLocalPath, u"/var/ws/");
-
-    QFile::remove(machineIni());
-    writeIni(systemIni(), "[Zuzidivuz]\nVnPath=/sys/inst\n"); // no LocalPath
-    InitEnvironment(QString());
-    EXPECT_EQ(gsLocalIni, u"QelLocal.ini");
-    EXPECT_EQ(gsAppPath, u"/sys/inst/");
-    EXPECT_EQ(gsLocalPath, u"/");
-}
-
-TEST_F(InitEnvironmentTest, NoSettingsAnywhereGivesTheRootFolders)
-{
-    InitEnvironment(QStringLiteral("VN"));
-    EXPECT_EQ(gsLocalIni, u"QelLocal.ini");
-    EXPECT_EQ(gsAppPath, u"/");
-    EXPECT_EQ(gsLocalPath, u"/");
-    EXPECT_EQ(gsDataPath, u"/VNT/Data/");
+    const QString machineIni = ws.machineFolder() + u"QelLocal.ini";
+    const struct {
+        QByteArray local, machine, system;
+        QString ini, app, localPath;
+    } rows[] = {
+        {"[Zuzidivuz]\nVnPath=/inst\n", "[Zuzidivuz]\nVnPath=/other\nLocalPath=/elsewhere\n", "",
+         localIni(), u"/inst/"_s, ws.localAppFolder()}, // "LocalPath" is not read locally
+        {"[Zuzidivuz]\nAppPrefix=XY\n", "[zuzidivuz]\nvnpath=/srv/inst/\nLOCALPATH=/var/ws\n", "",
+         machineIni, u"/srv/inst/"_s, u"/var/ws/"_s},
+        {"", "", "[Zuzidivuz]\nVnPath=/sys/inst\n", u"QelLocal.ini"_s, u"/sys/inst/"_s, u"/"_s},
+        {"", "", "", u"QelLocal.ini"_s, u"/"_s, u"/"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.app.toStdString());
+        setIni(localIni(), row.local);
+        setIni(machineIni, row.machine);
+        setIni(ws.systemFolder() + u"QelLocal.ini", row.system);
+        InitEnvironment(u"VN"_s);
+        EXPECT_EQ(gsLocalIni, row.ini);
+        EXPECT_EQ(gsAppPath, row.app);
+        EXPECT_EQ(gsLocalPath, row.localPath);
+        EXPECT_EQ(gsDataPath, row.app + u"VNT/Data/");
+    }
 }
 
 TEST_F(InitEnvironmentTest, PrefixChoosesTheApplicationFolderAndDataDirectory)
 {
-    writeIni(localIni(), "[Zuzidivuz]\nVnPath=/inst\nAppPrefix=xy\n");
-    InitEnvironment(QStringLiteral("vn")); // the caller's prefix beats "AppPrefix"
+    setIni(localIni(), "[Zuzidivuz]\nVnPath=/inst\nAppPrefix=xy\n");
+    InitEnvironment(u"vn"_s); // the caller's prefix beats "AppPrefix"
     EXPECT_EQ(gsDataPath, u"/inst/VNT/Data/");
 
-    InitEnvironment(QString());
-    EXPECT_EQ(gsDataPath, u"/inst/XYaNT/Data/");
-
-    writeIni(ws.localAppFolder() + u"VntProfile.ini", "[XYaControl]\nDataDirectory=Data2\n");
-    InitEnvironment(QString());
-    EXPECT_EQ(gsDataPath, u"/inst/XYaNT/Data2/");
-
-    writeIni(ws.localAppFolder() + u"VntProfile.ini", "[XYaControl]\nDataDirectory=\n");
-    InitEnvironment(QString());
-    EXPECT_EQ(gsDataPath, u"/inst/XYaNT/Data/");
-}
-
-TEST_F(InitEnvironmentTest, EveryRunStartsAfresh)
-{
-    writeIni(localIni(), "[Zuzidivuz]\nVnPath=/inst\n");
-    InitEnvironment(QStringLiteral("VN"));
-    QFile::remove(localIni());
-    InitEnvironment(QStringLiteral("VN"));
-    EXPECT_EQ(gsAppPath, u"/");
-    EXPECT_EQ(gsLocalIni, u"QelLocal.ini");
+    const QString profile = ws.localAppFolder() + u"VntProfile.ini";
+    for (const auto &[body, data] :
+         {std::pair{QByteArray(), u"/inst/XYaNT/Data/"_s},
+          {"[XYaControl]\nDataDirectory=Data2\n", u"/inst/XYaNT/Data2/"_s},
+          {"[XYaControl]\nDataDirectory=\n", u"/inst/XYaNT/Data/"_s}}) {
+        setIni(profile, body);
+        InitEnvironment(QString());
+        EXPECT_EQ(gsDataPath, data);
+    }
 }
 
 TEST_F(InitEnvironmentTest, NoApplicationDataFolderIsAFailureOfTheCall)
@@ -99,9 +86,9 @@ TEST_F(InitEnvironmentTest, NoApplicationDataFolderIsAFailureOfTheCall)
     qunsetenv("VNORVAK_LOCAL_APPDATA");
     qunsetenv("HOME");
     qunsetenv("XDG_DATA_HOME");
-    gsAppPath = QStringLiteral("kept");
+    gsAppPath = u"kept"_s;
     try {
-        InitEnvironment(QStringLiteral("VN"));
+        InitEnvironment(u"VN"_s);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_EQ(e.number(), errPathNotFound);

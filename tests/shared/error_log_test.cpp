@@ -12,6 +12,7 @@
 #include <QFile>
 
 using namespace modVNQRN;
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -26,18 +27,16 @@ protected:
         QDir().mkpath(gsLocalPath);
     }
     QString logPath() const { return gsLocalPath + u"Log260314.txt"; }
+    // The log's lines, each checked for its CR LF and without it.
     QList<QByteArray> logLines() const
     {
         QList<QByteArray> lines = TestWorkstation::readFile(logPath()).split('\n');
-        if (!lines.isEmpty() && lines.back().isEmpty())
-            lines.removeLast();
+        lines.removeLast(); // what follows the last line end
+        for (QByteArray &line : lines) {
+            EXPECT_TRUE(line.endsWith('\r')) << line.constData();
+            line.chop(1);
+        }
         return lines;
-    }
-    // A log line whose whole length is `total` characters.
-    static QString messageForLineLength(int total)
-    {
-        // "Mar14 09:30:00 " + "VN-Orvak" + " - '" + message + "'"
-        return QString(total - 28, u'x');
     }
 
     TestWorkstation ws;
@@ -49,8 +48,8 @@ protected:
 
 TEST_F(ErrorLogTest, ReportErrorLogsAndShowsTheComposedMessage)
 {
-    const Error e(errFileNotFound, QStringLiteral("File not found"), QStringLiteral("S"));
-    ReportError(53, 0, e, QStringLiteral("VN-PHoneHelp"));
+    const Error e(errFileNotFound, u"File not found"_s, u"S"_s);
+    ReportError(53, 0, e, u"VN-PHoneHelp"_s);
     const QString expected = QStringLiteral("Error 53 { 53-File not found } occurred at 0 in S... "
                                             "VN-PHoneHelp");
     ASSERT_EQ(prompter.boxes.size(), 1);
@@ -60,20 +59,16 @@ TEST_F(ErrorLogTest, ReportErrorLogsAndShowsTheComposedMessage)
     EXPECT_EQ(prompter.pointers, QList<MousePointer>{MousePointer::Default});
     EXPECT_EQ(TestWorkstation::readFile(logPath()),
               "Mar14 09:30:00 VN-Orvak - '" + expected.toUtf8() + "'\r\n");
-}
 
-TEST_F(ErrorLogTest, ErrorsCarryTheirLineAndCustomaryText)
-{
+    // An error of our own carries the line that raised it; the context is
+    // made printable, and an empty one is left out.
     const int line = __LINE__ + 1;
-    const Error e(errOverflow);
-    EXPECT_EQ(e.line(), line);
-    EXPECT_EQ(e.description(), u"Overflow");
-    EXPECT_EQ(e.source(), u"VNOrvak");
-    ReportError(e, QStringLiteral("tab\there"));
+    const Error own(errOverflow);
+    ReportError(own, u"tab\there"_s);
     EXPECT_EQ(
         prompter.boxes.back().text,
         QStringLiteral("Error 6 { 6-Overflow } occurred at %1 in VNOrvak... tab<9>here").arg(line));
-    ReportError(e, QString());
+    ReportError(own, QString());
     EXPECT_TRUE(prompter.boxes.back().text.endsWith(u" in VNOrvak"));
 }
 
@@ -99,103 +94,82 @@ TEST_F(ErrorLogTest, MakePrintableMarksControlAndNonAsciiCharacters)
     EXPECT_EQ(MakePrintable(QStringLiteral("\u00e9\u20ac\u0100\x7f")), u"<233><128>?<127>");
 }
 
+// Lines longer than 100 characters go on in quoted pieces; a line-break
+// marker, when there is one, is the preferred cut.
 TEST_F(ErrorLogTest, LongLinesWrapIntoQuotedPieces)
 {
-    WriteLog(messageForLineLength(100));
-    ASSERT_EQ(logLines().size(), 1);
-
-    QFile::remove(logPath());
-    WriteLog(messageForLineLength(102));
-    const auto lines = logLines();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0].size(), 101 + 1); // 100 characters, the closing quote, CR
-    EXPECT_TRUE(lines[0].endsWith("x'\r"));
-    EXPECT_EQ(lines[1], "   'x'\r");
+    const QByteArray head = "Mar14 09:30:00 VN-Orvak - '";
+    const QByteArray a(33, 'a'), b(60, 'b'), x(73, 'x');
+    const struct {
+        QByteArray message;
+        QList<QByteArray> lines;
+    } rows[] = {
+        {x.left(72), {head + x.left(72) + "'"}}, // 100 characters: one line
+        {x + "x", {head + x + "'", "   'x'"}},
+        {a + "\r\n" + b, {head + a + "<13><10>'", "   '" + b + "'"}},
+        {a + "\n\r" + b, {head + a + "<10>'", "   '<13>" + b + "'"}},
+        // Only a CR marker: cut at 100 characters.
+        {a + "\r" + b + b.left(40),
+         {head + a + "<13>" + b.left(36) + "'", "   '" + b + b.left(4) + "'"}},
+    };
+    for (const auto &row : rows) {
+        QFile::remove(logPath());
+        WriteLog(QString::fromLatin1(row.message));
+        EXPECT_EQ(logLines(), row.lines) << row.message.constData();
+    }
 }
 
-TEST_F(ErrorLogTest, LineBreaksInTheMessageArePreferredCutPoints)
-{
-    // CR LF after position 60 of a 150-character line.
-    WriteLog(QString(33, u'a') + u"\r\n" + QString(60, u'b'));
-    auto lines = logLines();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith("aaa<13><10>'\r"));
-    EXPECT_TRUE(lines[1].startsWith("   'bbb"));
-
-    // LF before CR: the piece ends after the first "<10>".
-    QFile::remove(logPath());
-    WriteLog(QString(33, u'a') + u"\n\r" + QString(60, u'b'));
-    lines = logLines();
-    EXPECT_TRUE(lines[0].endsWith("aaa<10>'\r"));
-    EXPECT_TRUE(lines[1].startsWith("   '<13>bbb"));
-
-    // Only CR markers: the line is cut at 100 characters.
-    QFile::remove(logPath());
-    WriteLog(QString(33, u'a') + u"\r" + QString(100, u'b'));
-    lines = logLines();
-    EXPECT_EQ(lines[0].size(), 102);
-}
-
-TEST_F(ErrorLogTest, OversizedLogIsSetAsideBeforeTheNextLine)
+TEST_F(ErrorLogTest, OversizedLogIsSetAsideAndEachDayHasItsOwn)
 {
     const QString setAside = gsLocalPath + u"Log260314-ERR.txt";
     TestWorkstation::writeFile(logPath(), QByteArray(kMaxLogBytes, 'o'));
-    WriteLog(QStringLiteral("at the limit"));
+    WriteLog(u"at the limit"_s);
     EXPECT_FALSE(QFile::exists(setAside));
     EXPECT_EQ(QFileInfo(logPath()).size(), kMaxLogBytes + 42);
 
-    WriteLog(QStringLiteral("over the limit"));
+    WriteLog(u"over the limit"_s);
     EXPECT_EQ(QFileInfo(setAside).size(), kMaxLogBytes + 42);
     EXPECT_EQ(TestWorkstation::readFile(logPath()),
               "Mar14 09:30:00 VN-Orvak - 'over the limit'\r\n");
 
     // When the set-aside name is taken, the oversized log is discarded.
     TestWorkstation::writeFile(logPath(), QByteArray(kMaxLogBytes + 1, 'n'));
-    WriteLog(QStringLiteral("fresh"));
+    WriteLog(u"fresh"_s);
     EXPECT_EQ(QFileInfo(setAside).size(), kMaxLogBytes + 42);
     EXPECT_EQ(TestWorkstation::readFile(logPath()), "Mar14 09:30:00 VN-Orvak - 'fresh'\r\n");
-}
 
-TEST_F(ErrorLogTest, LogFollowsTheCalendarDay)
-{
-    WriteLog(QStringLiteral("one"));
     clock.set(QDateTime(QDate(2026, 3, 15), QTime(0, 0, 1)));
-    WriteLog(QStringLiteral("two"));
+    WriteLog(u"next day"_s);
     EXPECT_EQ(TestWorkstation::readFile(gsLocalPath + u"Log260315.txt"),
-              "Mar15 00:00:01 VN-Orvak - 'two'\r\n");
+              "Mar15 00:00:01 VN-Orvak - 'next day'\r\n");
     EXPECT_EQ(logLines().size(), 1);
 }
 
-TEST_F(ErrorLogTest, SwitchedOffLogTouchesNothingButTheBoxStillShows)
+TEST_F(ErrorLogTest, ALogThatIsOffOrCannotBeWrittenStillLetsTheBoxShow)
 {
-    WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("ErrorLog"), QStringLiteral("0"),
-                       gsLocalIni);
+    // Switched off, read again on every call.
+    const auto setErrorLog = [](const QString &value) {
+        WriteProfileString(u"Zuzidivuz"_s, u"ErrorLog"_s, value, gsLocalIni);
+    };
+    setErrorLog(u"0"_s);
     ReportError(Error(errDiskFull), QString());
     EXPECT_FALSE(QFile::exists(logPath()));
-    EXPECT_EQ(prompter.boxes.size(), 1);
-    // Read again on every call.
-    WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("ErrorLog"), QStringLiteral("2"),
-                       gsLocalIni);
-    ReportError(Error(errDiskFull), QString());
+    setErrorLog(u"2"_s);
+    WriteLog(u"on again"_s);
     EXPECT_TRUE(QFile::exists(logPath()));
-}
 
-TEST_F(ErrorLogTest, UnwritableLogFolderStillShowsTheBox)
-{
-    gsLocalPath = ws.root() + u"no/such/folder/";
-    EXPECT_NO_THROW(ReportError(Error(errPathNotFound), QString()));
-    EXPECT_EQ(prompter.boxes.size(), 1);
-
-    // The log's name is taken by a folder.
-    gsLocalPath = ws.root() + u"local/";
+    // The log's name is taken by a folder; then the folder does not exist.
+    QFile::remove(logPath());
     QDir().mkpath(logPath());
     EXPECT_NO_THROW(ReportError(Error(errPathNotFound), QString()));
-    EXPECT_EQ(prompter.boxes.size(), 2);
+    gsLocalPath = ws.root() + u"no/such/folder/";
+    EXPECT_NO_THROW(ReportError(Error(errPathNotFound), QString()));
+    EXPECT_EQ(prompter.boxes.size(), 3);
 
     // No local path: the installation root holds the log.
     gsLocalPath.clear();
     gsAppPath = ws.root() + u"inst";
     QDir().mkpath(gsAppPath);
-    WriteLog(QStringLiteral("to the root"));
+    WriteLog(u"to the root"_s);
     EXPECT_TRUE(QFile::exists(gsAppPath + u"/Log260314.txt"));
 }

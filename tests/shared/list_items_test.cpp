@@ -2,36 +2,26 @@
 
 #include <gtest/gtest.h>
 
-using modVNQRN::GetLeftItem;
+using namespace Qt::StringLiterals;
 
-TEST(GetLeftItem, TakesItemsOffTheFrontUntilTheListIsEmpty)
+TEST(GetLeftItem, TakesTheFirstItemAndLeavesTheRest)
 {
-    QString list = QStringLiteral(" a, b ,c ");
-    EXPECT_EQ(GetLeftItem(list), u"a");
-    EXPECT_EQ(list, u" b ,c");
-    EXPECT_EQ(GetLeftItem(list), u"b");
-    EXPECT_EQ(GetLeftItem(list), u"c");
-    EXPECT_TRUE(list.isEmpty());
-    EXPECT_EQ(GetLeftItem(list), u"");
-    EXPECT_TRUE(list.isEmpty());
-}
-
-TEST(GetLeftItem, EdgesOfTheDelimiter)
-{
-    QString list = QStringLiteral(",a");
-    EXPECT_EQ(GetLeftItem(list), u"");
-    EXPECT_EQ(list, u"a");
-
-    list = QStringLiteral("a::b");
-    EXPECT_EQ(GetLeftItem(list, QStringLiteral("::")), u"a");
-    EXPECT_EQ(list, u"b");
-
-    // The base name of a message file: the delimiter is case-sensitive text.
-    list = QStringLiteral("NA000000007B.vox.bak");
-    EXPECT_EQ(GetLeftItem(list, QStringLiteral(".")), u"NA000000007B");
-    EXPECT_EQ(list, u"vox.bak");
-
-    // Only blanks are trimmed; a tab belongs to the item.
-    list = QStringLiteral("\tx ,y");
-    EXPECT_EQ(GetLeftItem(list), u"\tx");
+    const struct {
+        QString list, delimiter, item, rest;
+    } rows[] = {
+        {u" a, b ,c "_s, {}, u"a"_s, u" b ,c"_s},
+        {u"c"_s, {}, u"c"_s, {}},
+        {{}, {}, {}, {}},
+        {u",a"_s, {}, {}, u"a"_s},
+        {u"a::b"_s, u"::"_s, u"a"_s, u"b"_s},
+        // The base name of a message file: cut at the first delimiter.
+        {u"NA000000007B.vox.bak"_s, u"."_s, u"NA000000007B"_s, u"vox.bak"_s},
+        // Only blanks are trimmed; a tab belongs to the item.
+        {u"\tx ,y"_s, {}, u"\tx"_s, u"y"_s},
+    };
+    for (const auto &row : rows) {
+        QString list = row.list;
+        EXPECT_EQ(modVNQRN::GetLeftItem(list, row.delimiter), row.item) << qPrintable(row.list);
+        EXPECT_EQ(list, row.rest) << qPrintable(row.list);
+    }
 }

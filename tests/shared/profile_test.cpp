@@ -7,10 +7,13 @@
 #include <QDir>
 #include <QFile>
 
+#include <climits>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace modVNQRN;
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -24,9 +27,15 @@ protected:
     }
     void write(const QByteArray &body) { TestWorkstation::writeFile(path(), body); }
     QByteArray contents() const { return TestWorkstation::readFile(path()); }
-    QString read(const char *section, const char *key, const QString &def = QString()) const
+    QString read(const QString &section, const QString &key, const QString &def = QString(),
+                 const QString &file = QString()) const
     {
-        return ReadProfileString(QString::fromUtf8(section), QString::fromUtf8(key), def, path());
+        return ReadProfileString(section, key, def, file.isEmpty() ? path() : file);
+    }
+    int put(const QString &section, const QString &key, const QString &value,
+            const QString &file = QString())
+    {
+        return WriteProfileString(section, key, value, file.isEmpty() ? path() : file);
     }
 
     TestWorkstation ws;
@@ -36,150 +45,99 @@ protected:
 
 TEST_F(ProfileTest, LookupIgnoresCaseAndTakesTheFirstMatch)
 {
-    write("; comment\n"
-          "orphan=before any section\n"
-          "[TelMon]\n"
-          "  Delay = 5  \n"
-          "delay=6\n"
-          "Quoted=\"  spaced  \"\n"
-          "[telmon]\n"
-          "Other=x\n");
-    EXPECT_EQ(read("Telmon", "DELAY"), u"5");
-    EXPECT_EQ(read("TELMON", "Quoted"), u"  spaced  ");
+    write("; comment\norphan=before any section\n"
+          "[TelMon]\n  Delay = 5  \ndelay=6\nQuoted=\"  spaced  \"\n"
+          "[telmon]\nOther=x\n"
+          "[ Messages\t]\n\tMsgTimer \t= 5 \t\n");
+    EXPECT_EQ(read(u"Telmon"_s, u"DELAY"_s), u"5");
+    EXPECT_EQ(read(u"TELMON"_s, u"Quoted"_s), u"  spaced  ");
     // The first section of a name is the one that counts.
-    EXPECT_EQ(read("TelMon", "Other", QStringLiteral("none")), u"none");
-    EXPECT_EQ(read("Zuzidivuz", "orphan", QStringLiteral("none")), u"none");
+    EXPECT_EQ(read(u"TelMon"_s, u"Other"_s, u"none"_s), u"none");
+    EXPECT_EQ(read(u"Zuzidivuz"_s, u"orphan"_s, u"none"_s), u"none");
+    // Blanks and tabs around names and values are not part of them.
+    EXPECT_EQ(read(u"Messages"_s, u"MsgTimer"_s), u"5");
 }
 
-TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault)
+TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefaultAndReadsStopAt254Characters)
 {
-    EXPECT_EQ(read("Messages", "MsgTimer", QStringLiteral("Data")), u"Data");
-    EXPECT_EQ(ReadProfileInt(QStringLiteral("Messages"), QStringLiteral("MsgTimer"), 20, path()),
-              20);
-    write("[Messages]\nMsgTimer=15\nEmpty=\n");
-    EXPECT_EQ(read("Messages", "Missing"), u"");
-    EXPECT_EQ(read("Nothing", "MsgTimer", QStringLiteral("d")), u"d");
-    EXPECT_EQ(ReadProfileInt(QStringLiteral("Messages"), QStringLiteral("MsgTimer"), 20, path()),
-              15);
+    EXPECT_EQ(read(u"Messages"_s, u"MsgTimer"_s, u"Data"_s), u"Data");
+    EXPECT_EQ(ReadProfileInt(u"Messages"_s, u"MsgTimer"_s, 20, path()), 20);
+    write("[Messages]\nMsgTimer=15\nEmpty=\nLong=" + QByteArray(300, 'v') + "\n");
+    EXPECT_EQ(read(u"Messages"_s, u"Missing"_s), u"");
+    EXPECT_EQ(read(u"Nothing"_s, u"MsgTimer"_s, u"d"_s), u"d");
+    EXPECT_EQ(ReadProfileInt(u"Messages"_s, u"MsgTimer"_s, 20, path()), 15);
     // A key that is present but empty is not missing.
-    EXPECT_EQ(read("Messages", "Empty", QStringLiteral("d")), u"");
-}
-
-TEST_F(ProfileTest, ReadsAtMost254Characters)
-{
-    const QByteArray longValue(300, 'v');
-    write("[S]\nK=" + longValue + "\n");
-    EXPECT_EQ(read("S", "K"), QString(254, u'v'));
-    EXPECT_EQ(read("S", "Missing", QString(300, u'd')).size(), 254);
+    EXPECT_EQ(read(u"Messages"_s, u"Empty"_s, u"d"_s), u"");
+    EXPECT_EQ(read(u"Messages"_s, u"Long"_s), QString(254, u'v'));
+    EXPECT_EQ(read(u"Messages"_s, u"Missing"_s, QString(300, u'd')).size(), 254);
 }
 
 TEST_F(ProfileTest, IntegersReadTheirLeadingDigits)
 {
-    write("[S]\nplain=15\nunit=20s\nword=no\nneg=-3\nhex=0x10\nhuge=99999999999\n"
-          "tiny=-99999999999\n");
-    auto readInt = [&](const char *key) {
-        return ReadProfileInt(QStringLiteral("S"), QString::fromUtf8(key), 7, path());
-    };
-    EXPECT_EQ(readInt("plain"), 15);
-    EXPECT_EQ(readInt("unit"), 20);
-    EXPECT_EQ(readInt("word"), 0);
-    EXPECT_EQ(readInt("neg"), -3);
-    EXPECT_EQ(readInt("hex"), 0);
-    EXPECT_EQ(readInt("huge"), 2147483647);
-    EXPECT_EQ(readInt("tiny"), -2147483647 - 1);
+    const QList<QByteArray> values = {"15",   "20s",         "no",          "-3",
+                                      "0x10", "99999999999", "-99999999999"};
+    const QList<qint32> expected = {15, 20, 0, -3, 0, INT_MAX, INT_MIN};
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        write("[S]\nK=" + values[i] + "\n");
+        EXPECT_EQ(ReadProfileInt(u"S"_s, u"K"_s, 7, path()), expected[i]) << values[i].constData();
+    }
 }
 
 TEST_F(ProfileTest, WriteChangesOneLineAndKeepsEveryOtherByte)
 {
     const QByteArray before = "; workstation settings\r\n"
-                              "[Zuzidivuz]\r\n"
-                              "VnPath = /inst   \r\n"
-                              "Unknown=keep me\r\n"
-                              "\r\n"
-                              "[Messages]\r\n"
-                              "MsgPortUsage=Host 1\r\n"
-                              "; trailing comment\r\n"
-                              "\r\n"
-                              "[TelMon]\r\n"
-                              "Caf\xe9=cp1252 \x93quoted\x94\r\n";
+                              "[Zuzidivuz]\r\nVnPath = /inst   \r\nUnknown=keep me\r\n\r\n"
+                              "[Messages]\r\nMsgPortUsage=Host 1\r\n; trailing comment\r\n\r\n"
+                              "[TelMon]\r\nCaf\xe9=cp1252 \x93quoted\x94\r\n";
     write(before);
-    ASSERT_NE(WriteProfileString(QStringLiteral("messages"), QStringLiteral("msgportusage"),
-                                 QString(), path()),
-              0);
+    ASSERT_NE(put(u"messages"_s, u"msgportusage"_s, QString()), 0);
     QByteArray expected = before;
     expected.replace("MsgPortUsage=Host 1", "MsgPortUsage=");
     EXPECT_EQ(contents(), expected);
 
     // A new key goes to the end of its section, before the blank separator.
-    ASSERT_NE(WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"),
-                                 QStringLiteral("1"), path()),
-              0);
+    ASSERT_NE(put(u"Zuzidivuz"_s, u"SoundCard"_s, u"1"_s), 0);
     expected.replace("Unknown=keep me\r\n", "Unknown=keep me\r\nSoundCard=1\r\n");
     EXPECT_EQ(contents(), expected);
 
     // A new section goes at the end, with the file's own line ends.
-    ASSERT_NE(WriteProfileString(QStringLiteral("VoiceBoard"), QStringLiteral("Driver"),
-                                 QStringLiteral("simulated"), path()),
-              0);
+    ASSERT_NE(put(u"VoiceBoard"_s, u"Driver"_s, u"simulated"_s), 0);
     expected += "[VoiceBoard]\r\nDriver=simulated\r\n";
     EXPECT_EQ(contents(), expected);
-    EXPECT_EQ(read("TelMon", "Café"), u"cp1252 \u201cquoted\u201d");
+    // Bytes that are not UTF-8 read as Windows-1252.
+    EXPECT_EQ(read(u"TelMon"_s, u"Café"_s), u"cp1252 \u201cquoted\u201d");
 }
 
-TEST_F(ProfileTest, WriteCreatesTheFileAndRoundTripsText)
+TEST_F(ProfileTest, WriteCreatesTheFileInUtf8AndRoundTripsText)
 {
     const QString value = QStringLiteral("Operator Zoë (desk 3)");
-    ASSERT_NE(WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgPortUsage"), value,
-                                 path(QStringLiteral("new.ini"))),
-              0);
-    EXPECT_EQ(TestWorkstation::readFile(path(QStringLiteral("new.ini"))),
+    const QString created = path(u"new.ini"_s);
+    ASSERT_NE(put(u"Messages"_s, u"MsgPortUsage"_s, value, created), 0);
+    EXPECT_EQ(TestWorkstation::readFile(created),
               "[Messages]\nMsgPortUsage=Operator Zo\xc3\xab (desk 3)\n");
-    EXPECT_EQ(ReadProfileString(QStringLiteral("Messages"), QStringLiteral("MsgPortUsage"),
-                                QString(), path(QStringLiteral("new.ini"))),
-              value);
+    EXPECT_EQ(read(u"Messages"_s, u"MsgPortUsage"_s, QString(), created), value);
     // A file whose last line has no line end gets one before the new line.
     write("[S]\nA=1");
-    ASSERT_NE(
-        WriteProfileString(QStringLiteral("S"), QStringLiteral("B"), QStringLiteral("2"), path()),
-        0);
+    ASSERT_NE(put(u"S"_s, u"B"_s, u"2"_s), 0);
     EXPECT_EQ(contents(), "[S]\nA=1\nB=2\n");
 }
 
 TEST_F(ProfileTest, CleanedValuesCannotInjectLinesOrKeys)
 {
-    EXPECT_EQ(CleanProfileValue(QStringLiteral("  ab\r\nc\t  ")), u"abc");
-    EXPECT_EQ(CleanProfileValue(QStringLiteral("\b x \b")), u"x");
     write("[Messages]\nMsgPortUsage=\n[Zuzidivuz]\nErrorLog=1\n");
-    WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgPortUsage"),
-                       QStringLiteral("Evil\r\n[Zuzidivuz]\r\nErrorLog=0"), path());
-    EXPECT_EQ(read("Zuzidivuz", "ErrorLog"), u"1");
-    EXPECT_EQ(read("Messages", "MsgPortUsage"), u"Evil[Zuzidivuz]ErrorLog=0");
+    put(u"Messages"_s, u"MsgPortUsage"_s, u"\b Evil\r\n[Zuzidivuz]\r\nErrorLog=0\t "_s);
+    EXPECT_EQ(read(u"Zuzidivuz"_s, u"ErrorLog"_s), u"1");
+    EXPECT_EQ(read(u"Messages"_s, u"MsgPortUsage"_s), u"Evil[Zuzidivuz]ErrorLog=0");
 }
 
 // Found by fuzzing: the writer kept a trailing no-break space that the reader
 // took for a blank, so a value read back differently from what was written.
 TEST_F(ProfileTest, ValuesEndingInOtherWhiteSpaceReadBackAsWritten)
 {
-    for (const QString &value : {QStringLiteral("5 \u00a0"), QStringLiteral("\u00a0x"),
-                                 QStringLiteral("a\f"), QStringLiteral("\vb")}) {
-        ASSERT_NE(WriteProfileString(QStringLiteral("S\u00a0"), QStringLiteral("K"), value, path()),
-                  0);
-        EXPECT_EQ(read("S\u00a0", "K"), value);
+    for (const QString &value : {u"5 \u00a0"_s, u"\u00a0x"_s, u"a\f"_s, u"\vb"_s}) {
+        ASSERT_NE(put(u"S\u00a0"_s, u"K"_s, value), 0);
+        EXPECT_EQ(read(u"S\u00a0"_s, u"K"_s), value);
     }
-    // Blanks and tabs around names and values are still not part of them.
-    write("[ Messages\t]\n\tMsgTimer \t= 5 \t\n");
-    EXPECT_EQ(read("Messages", "MsgTimer"), u"5");
-}
-
-TEST_F(ProfileTest, BareNamesResolveInTheSystemProfileFolder)
-{
-    TestWorkstation::writeFile(ws.systemFolder() + u"Bare.ini", "[S]\nK=v\n");
-    EXPECT_EQ(ReadProfileString(QStringLiteral("S"), QStringLiteral("K"), QString(),
-                                QStringLiteral("Bare.ini")),
-              u"v");
-    WriteProfileString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("w"),
-                       QStringLiteral("Bare.ini"));
-    EXPECT_EQ(TestWorkstation::readFile(ws.systemFolder() + u"Bare.ini"), "[S]\nK=w\n");
 }
 
 TEST_F(ProfileTest, BrokenFilesReadAsDefaults)
@@ -187,67 +145,46 @@ TEST_F(ProfileTest, BrokenFilesReadAsDefaults)
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i)
         garbage += static_cast<char>((i * 7919) % 256);
-    write(garbage);
-    EXPECT_EQ(read("Messages", "MsgTimer", QStringLiteral("d")), u"d");
-
+    for (const QByteArray &body : {garbage, QByteArray("K=no sections at all\n")}) {
+        write(body);
+        EXPECT_EQ(read(u"S"_s, u"K"_s, u"d"_s), u"d");
+    }
     write("[S]\nX=" + QByteArray(1024 * 1024, 'x') + "\nK=after the long line\n");
-    EXPECT_EQ(read("S", "K"), u"after the long line");
+    EXPECT_EQ(read(u"S"_s, u"K"_s), u"after the long line");
 
-    write("K=no sections at all\n");
-    EXPECT_EQ(read("S", "K", QStringLiteral("d")), u"d");
-
-    QDir().mkpath(path(QStringLiteral("folder.ini")));
-    EXPECT_EQ(ReadProfileString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("d"),
-                                path(QStringLiteral("folder.ini"))),
-              u"d");
-
-    write("[S]\nK=v\n" + QByteArray(kMaxProfileBytes, '#'));
-    EXPECT_EQ(read("S", "K", QStringLiteral("d")), u"d");
+    QDir().mkpath(path(u"folder.ini"_s));
+    EXPECT_EQ(read(u"S"_s, u"K"_s, u"d"_s, path(u"folder.ini"_s)), u"d");
 }
 
-TEST_F(ProfileTest, UnreadableFileReadsAsDefaultAndIsNotOverwritten)
+TEST_F(ProfileTest, FailedWritesReturnZeroAndChangeNothing)
+{
+    QDir().mkpath(path(u"folder.ini"_s));
+    EXPECT_EQ(put(u"S"_s, u"K"_s, u"v"_s, path(u"folder.ini"_s)), 0);
+    EXPECT_EQ(put(u"S"_s, u"K"_s, u"v"_s, path(u"missing/x.ini"_s)), 0);
+
+    // Too large to be a settings file: neither read nor touched.
+    const QByteArray big = "[S]\nK=v\n" + QByteArray(kMaxProfileBytes, '#');
+    write(big);
+    EXPECT_EQ(read(u"S"_s, u"K"_s, u"d"_s), u"d");
+    EXPECT_EQ(put(u"S"_s, u"K"_s, u"w"_s), 0);
+    EXPECT_EQ(contents().size(), big.size());
+}
+
+TEST_F(ProfileTest, UnreadableFileOrFolderIsNeitherReadNorReplaced)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "file permissions do not stop root";
     write("[S]\nK=v\n");
     QFile::setPermissions(path(), QFileDevice::WriteOwner);
-    EXPECT_EQ(read("S", "K", QStringLiteral("d")), u"d");
-    EXPECT_EQ(
-        WriteProfileString(QStringLiteral("S"), QStringLiteral("K2"), QStringLiteral("x"), path()),
-        0);
+    EXPECT_EQ(read(u"S"_s, u"K"_s, u"d"_s), u"d");
+    EXPECT_EQ(put(u"S"_s, u"K2"_s, u"x"_s), 0);
     QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    EXPECT_EQ(contents(), "[S]\nK=v\n");
-}
-
-TEST_F(ProfileTest, FailedWritesReturnZeroAndChangeNothing)
-{
-    // The target is a folder.
-    QDir().mkpath(path(QStringLiteral("folder.ini")));
-    EXPECT_EQ(WriteProfileString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v"),
-                                 path(QStringLiteral("folder.ini"))),
-              0);
-    // The folder does not exist.
-    EXPECT_EQ(WriteProfileString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v"),
-                                 path(QStringLiteral("missing/x.ini"))),
-              0);
-    // Too large to be a settings file: left alone.
-    const QByteArray big = "[S]\nK=v\n" + QByteArray(kMaxProfileBytes, '#');
-    write(big);
-    EXPECT_EQ(
-        WriteProfileString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("w"), path()),
-        0);
-    EXPECT_EQ(contents().size(), big.size());
     // A read-only folder: neither the lock nor the new file can be made.
-    if (geteuid() != 0) {
-        write("[S]\nK=v\n");
-        QFile::setPermissions(ws.root(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        EXPECT_EQ(WriteProfileString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("w"),
-                                     path()),
-                  0);
-        QFile::setPermissions(ws.root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ExeOwner);
-        EXPECT_EQ(contents(), "[S]\nK=v\n");
-    }
+    QFile::setPermissions(ws.root(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(put(u"S"_s, u"K"_s, u"w"_s), 0);
+    QFile::setPermissions(ws.root(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(contents(), "[S]\nK=v\n");
 }
 
 TEST_F(ProfileTest, ConcurrentWritersFromOtherProcessesLoseNothing)
@@ -255,17 +192,15 @@ TEST_F(ProfileTest, ConcurrentWritersFromOtherProcessesLoseNothing)
     write("[Shared]\nStart=1\n");
     constexpr int kWriters = 3;
     constexpr int kKeysEach = 25;
-    const QString file = path();
+    const auto key = [](int w, int k) { return QStringLiteral("W%1K%2").arg(w).arg(k); };
     pid_t pids[kWriters];
     for (int w = 0; w < kWriters; ++w) {
         pids[w] = fork();
         ASSERT_GE(pids[w], 0);
         if (pids[w] == 0) {
             int failures = 0;
-            for (int k = 0; k < kKeysEach; ++k) {
-                const QString key = QStringLiteral("W%1K%2").arg(w).arg(k);
-                failures += WriteProfileString(QStringLiteral("Shared"), key, key, file) == 0;
-            }
+            for (int k = 0; k < kKeysEach; ++k)
+                failures += put(u"Shared"_s, key(w, k), key(w, k)) == 0;
             _exit(failures);
         }
     }
@@ -274,11 +209,8 @@ TEST_F(ProfileTest, ConcurrentWritersFromOtherProcessesLoseNothing)
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    for (int w = 0; w < kWriters; ++w) {
-        for (int k = 0; k < kKeysEach; ++k) {
-            const QString key = QStringLiteral("W%1K%2").arg(w).arg(k);
-            EXPECT_EQ(ReadProfileString(QStringLiteral("Shared"), key, QString(), file), key);
-        }
-    }
-    EXPECT_EQ(read("Shared", "Start"), u"1");
+    for (int w = 0; w < kWriters; ++w)
+        for (int k = 0; k < kKeysEach; ++k)
+            EXPECT_EQ(read(u"Shared"_s, key(w, k)), key(w, k));
+    EXPECT_EQ(read(u"Shared"_s, u"Start"_s), u"1");
 }

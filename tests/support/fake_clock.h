@@ -7,11 +7,19 @@
 class FakeClock final : public modVNQRN::Clock
 {
 public:
-    explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 0)));
-    ~FakeClock() override;
+    explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 0)))
+        : m_now(std::move(start))
+    {
+        modVNQRN::setAppClock(this);
+    }
+    ~FakeClock() override { modVNQRN::setAppClock(nullptr); }
 
     QDateTime now() const override { return m_now; }
-    void sleepMs(int ms) override;
+    void sleepMs(int ms) override
+    {
+        m_slept += ms;
+        advanceMs(ms);
+    }
 
     void set(const QDateTime &when) { m_now = when; }
     void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }

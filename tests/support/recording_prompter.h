@@ -5,11 +5,8 @@
 #include <QList>
 #include <QStringList>
 
-#include <functional>
-
 /// A prompter that records every box and pointer change instead of showing
-/// them, so no test ever waits on a modal box. `onBox`, when set, runs as the
-/// box would be "open" (a test can click or tick from inside a box).
+/// them, so no test ever waits on a modal box. Installs itself while alive.
 class RecordingPrompter final : public modVNQRN::Prompter
 {
 public:
@@ -19,16 +16,24 @@ public:
         QString title;
     };
 
-    RecordingPrompter();           // installs itself
-    ~RecordingPrompter() override; // and uninstalls
+    RecordingPrompter() { modVNQRN::setAppPrompter(this); }
+    ~RecordingPrompter() override { modVNQRN::setAppPrompter(nullptr); }
 
-    void messageBox(const QString &text, modVNQRN::MsgBoxIcon icon, const QString &title) override;
-    void setMousePointer(modVNQRN::MousePointer pointer) override;
+    void messageBox(const QString &text, modVNQRN::MsgBoxIcon icon, const QString &title) override
+    {
+        boxes.append({text, icon, title});
+    }
+    void setMousePointer(modVNQRN::MousePointer pointer) override { pointers.append(pointer); }
 
     QList<Box> boxes;
     QList<modVNQRN::MousePointer> pointers;
-    std::function<void(const Box &)> onBox;
 
     /// The texts of the boxes shown so far.
-    QStringList texts() const;
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const Box &box : boxes)
+            out.append(box.text);
+        return out;
+    }
 };

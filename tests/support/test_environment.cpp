@@ -5,19 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace
-{
-
-void clearEnvironmentRecord()
-{
-    modVNQRN::gsLocalIni.clear();
-    modVNQRN::gsAppPath.clear();
-    modVNQRN::gsLocalPath.clear();
-    modVNQRN::gsDataPath.clear();
-}
-
-} // namespace
-
 TestWorkstation::TestWorkstation()
 {
     qputenv("VNORVAK_LOCAL_APPDATA", (root() + u"appdata").toUtf8());
@@ -28,14 +15,11 @@ TestWorkstation::TestWorkstation()
     clearEnvironmentRecord();
 }
 
-TestWorkstation::~TestWorkstation()
+void TestWorkstation::clearEnvironmentRecord()
 {
-    clearEnvironmentRecord();
-}
-
-QString TestWorkstation::localAppFolder() const
-{
-    return root() + u"appdata/Qrn/Vantel/";
+    for (QString *global : {&modVNQRN::gsLocalIni, &modVNQRN::gsAppPath, &modVNQRN::gsLocalPath,
+                            &modVNQRN::gsDataPath})
+        global->clear();
 }
 
 void TestWorkstation::writeFile(const QString &path, const QByteArray &contents)
@@ -50,7 +34,5 @@ void TestWorkstation::writeFile(const QString &path, const QByteArray &contents)
 QByteArray TestWorkstation::readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

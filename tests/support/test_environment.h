@@ -12,11 +12,11 @@ class TestWorkstation
 {
 public:
     TestWorkstation();
-    ~TestWorkstation();
+    ~TestWorkstation() { clearEnvironmentRecord(); }
 
     QString root() const { return m_dir.path() + u'/'; }
     /// Where GetLocalAppFolder() points: "<root>appdata/Qrn/Vantel/".
-    QString localAppFolder() const;
+    QString localAppFolder() const { return root() + u"appdata/Qrn/Vantel/"; }
     QString machineFolder() const { return root() + u"machine/"; }
     QString systemFolder() const { return root() + u"system/"; }
 
@@ -25,5 +25,7 @@ public:
     static QByteArray readFile(const QString &path);
 
 private:
+    static void clearEnvironmentRecord();
+
     QTemporaryDir m_dir;
 };
