@@ -1,24 +1,23 @@
 // The control's buttons over a real telephone line: the operator's telephone
-// (baresip) is called, hears the messages, presses a stop key, is paused and
-// resumed, hangs up; a telephone that cannot be reached leaves the control
-// saying so.
+// (baresip) is called, hears the messages, presses a stop key, is paused
+// (silenced at once) and resumed, hangs up; a telephone that is not there, busy, only rings or has
+// no common codec leaves the control saying so; the sample host's --phone
+// route reaches the telephone whatever the settings name.
 
 #include "control/display_states.h"
 #include "control/message_control.h"
+#include "host/phone_route.h"
 
-#include "baresip_phone.h"
 #include "message_folder.h"
 #include "signal_match.h"
+#include "sip_line_fixture.h"
 #include "support/fake_clock.h"
 #include "support/recording_prompter.h"
-#include "support/test_environment.h"
 #include "test_message.h"
 
 #include "shared/profile.h"
-#include "telephony/sip/sip_voice_board.h"
+#include "telephony/voice_board_registry.h"
 #include "telephony/vox_decoder.h"
-
-#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,9 +25,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-
-#include <cstdio>
-#include <functional>
 
 using namespace VNOrvak;
 using namespace VoiceBocxLib;
@@ -45,51 +41,36 @@ QVector<qint16> speech(int k, int ms)
     return speechLikeMessage(ms + int(offset / 8)).mid(offset, qsizetype(ms) * 8);
 }
 
-class SipControlTest : public ::testing::Test
+class SipControlTest : public PhoneSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        skipReason = BaresipPhone::missing();
-        if (skipReason.isEmpty()) {
-            telephone = std::make_unique<BaresipPhone>();
-            if (!telephone->start({}))
-                skipReason = u"the telephone does not start: " + telephone->failure();
-        }
-        if (!skipReason.isEmpty())
-            std::printf("%s\n", qPrintable(skipReason));
-    }
-    static void TearDownTestSuite() { telephone.reset(); }
+    static void SetUpTestSuite() { startPhone(); }
 
     void SetUp() override
     {
-        if (!skipReason.isEmpty())
-            GTEST_SKIP() << skipReason.toStdString();
-        QDir().mkpath(ws.localAppFolder());
+        PhoneSuite::SetUp();
+        if (IsSkipped())
+            return;
         QDir().mkpath(messages());
-        setting("Zuzidivuz", "VnPath", ws.root() + u"inst");
-        setting("Zuzidivuz", "SoundCard", QStringLiteral("0"));
-        setting("Messages", "MsgTimer", QStringLiteral("0"));
-        setting("Messages", "Msgport", QStringLiteral("1"));
-        setting("Messages", "ConnectString", telephone->address());
-        setting("TelMon", "ConnectAck", QStringLiteral("1"));
-        setting("VoiceBoard", "Driver", QStringLiteral("sip"));
-        setting("VoiceBoard", "WaveDevice", QStringLiteral("none"));
-        setting("VoiceBoard", "SipAddress", QStringLiteral("127.0.0.1"));
-        setting("VoiceBoard", "SipPort", QStringLiteral("0"));
-        setting("VoiceBoard", "SipRtpPorts", QStringLiteral("20000-40000"));
-        // The line's time-outs run ten times faster.
-        setting("VoiceBoard", "TimeScale", QStringLiteral("0.1"));
-        telephone->clearRecordings();
+        // The line's time-outs run ten times faster: 0.4 s to answer, 0.5 s of ringing.
+        TestWorkstation::writeFile(
+            ini(), "[Zuzidivuz]\r\nVnPath=" + ws.root().toUtf8() +
+                       "inst\r\nSoundCard=0\r\n[Messages]\r\nMsgTimer=0\r\nMsgport=1\r\n"
+                       "ConnectString=" +
+                       phone->address().toUtf8() +
+                       "\r\n[TelMon]\r\nConnectAck=4\r\nRingWait=5\r\n[VoiceBoard]\r\n"
+                       "Driver=sip\r\nWaveDevice=none\r\nSipAddress=127.0.0.1\r\nSipPort=0\r\n"
+                       "SipRtpPorts=20000-40000\r\nTimeScale=0.1\r\n");
     }
 
     void TearDown() override
     {
-        if (!skipReason.isEmpty())
+        setVoiceBoardFactory({});
+        if (IsSkipped())
             return;
         control.Terminate();
-        telephone->waitFor(QStringLiteral("CALL_CLOSED"),
-                           telephone->count(QStringLiteral("CALL_ESTABLISHED")), 2000);
+        phone->waitFor(QStringLiteral("CALL_CLOSED"),
+                       phone->count(QStringLiteral("CALL_ESTABLISHED")), 2000);
     }
 
     QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
@@ -106,37 +87,15 @@ protected:
                          encodeVox(speech(k, ms)));
         return decodeVoxBytes(encodeVox(speech(k, ms))).samples;
     }
-    void start()
+    static void start(MessageControl &console)
     {
-        control.InitializeForProgram(QStringLiteral("VN-Console"));
-        control.InitializeForID(QStringLiteral("42"));
+        console.InitializeForProgram(QStringLiteral("VN-Console"));
+        console.InitializeForID(QStringLiteral("42"));
     }
-    QPushButton *button(const char *name)
+    template <typename T> T *child(const char *name, MessageControl *in = nullptr)
     {
-        return control.findChild<QPushButton *>(QString::fromUtf8(name));
+        return (in ? in : &control)->findChild<T *>(QString::fromUtf8(name));
     }
-    QLabel *label(const char *name) { return control.findChild<QLabel *>(QString::fromUtf8(name)); }
-
-    // Runs `action` once, `delayMs` after `condition` first holds (checked every 5 ms).
-    void when(std::function<bool()> condition, int delayMs, std::function<void()> action)
-    {
-        auto *watch = new QTimer(&control);
-        QObject::connect(watch, &QTimer::timeout, [=] {
-            if (!condition())
-                return;
-            watch->stop();
-            watch->deleteLater();
-            QTimer::singleShot(delayMs, action);
-        });
-        watch->start(5);
-    }
-    static bool messagePlaying()
-    {
-        return SipVoiceBoard::last() && SipVoiceBoard::last()->ChannelState() == kChannelPlaying;
-    }
-
-    static inline std::unique_ptr<BaresipPhone> telephone;
-    static inline QString skipReason;
 
     TestWorkstation ws;
     FakeClock clock;
@@ -148,92 +107,136 @@ protected:
 
 TEST_F(SipControlTest, AStopKeyDuringMessageTwoMovesOnToMessageThree)
 {
-    const QVector<qint16> one = message(QStringLiteral("N0000000042A"), 1, 1500);
-    const QVector<qint16> two = message(QStringLiteral("M0000000042B"), 2, 3000);
-    const QVector<qint16> three = message(QStringLiteral("M0000000042C"), 3, 1500);
-    start();
-    when([&] { return label("lblMessages")->text() == u"2 of 3 messages" && messagePlaying(); },
-         1000, [] { telephone->pressKey(u'5'); });
+    const QVector<qint16> one = message(QStringLiteral("N0000000042A"), 1, 1000);
+    const QVector<qint16> two = message(QStringLiteral("M0000000042B"), 2, 2000);
+    const QVector<qint16> three = message(QStringLiteral("M0000000042C"), 3, 1000);
+    start(control);
+    const auto messageTwo = [&] {
+        return child<QLabel>("lblMessages")->text() == u"2 of 3 messages" && linePlaying();
+    };
+    when(&control, messageTwo, 1000, [] { phone->pressKey(u'5'); });
     control.ClickPlayAllMsgButton();
     EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
 
-    const QVector<qint16> heard = telephone->waitHeardMore();
+    // Each message is heard as it decodes (after a lag search); the first in full,
+    // neither its first nor its last 100 ms lost.
+    const QVector<qint16> heard = phone->waitHeardMore();
     const SignalMatch first = findSignal(one, heard);
     const SignalMatch second = findSignal(two.mid(0, 6000), heard);
     const SignalMatch third = findSignal(three, heard);
     EXPECT_GT(first.correlation, 0.95);
+    EXPECT_GT(correlationAt(one, heard, first.lag, 0, 800), 0.95);
+    EXPECT_GT(correlationAt(one, heard, first.lag, one.size() - 800, 800), 0.95);
     EXPECT_GT(second.correlation, 0.95);
     EXPECT_GT(third.correlation, 0.95);
     // Message 3 began about a second into message 2 (after its beep), not after all of it.
     EXPECT_LT(third.lag - second.lag, 8000 * 2);
     EXPECT_GT(third.lag - second.lag, 8000);
-    EXPECT_EQ(button("cmdPlayAll")->text(), u"&Play");
+    EXPECT_EQ(child<QPushButton>("cmdPlayAll")->text(), u"&Play");
 }
 
-TEST_F(SipControlTest, PauseAndResumeGoOnFromTheSecondReached)
+TEST_F(SipControlTest, PauseSilencesAtOnceAndEachResumeGoesOnFromTheSecondReached)
 {
-    const QVector<qint16> whole = message(QStringLiteral("N0000000042A"), 1, 5000);
-    start();
-    when(messagePlaying, 2500, [&] { control.ClickPlayAllMsgButton(); });
-    control.ClickPlayAllMsgButton();
-    EXPECT_EQ(button("cmdPlayAll")->text(), u"Res&ume");
-    EXPECT_EQ(control.core().lastState(), dsPaused);
+    const QVector<qint16> whole = message(QStringLiteral("N0000000042A"), 1, 3000);
+    start(control);
+    // Plays (or resumes) and pauses 1.2 s into the message: the play's click
+    // returns at once. What the telephone has heard in the call so far.
+    const auto playAndPause = [&] {
+        QElapsedTimer clock;
+        qint64 pausedAt = 0;
+        when(&control, linePlaying, 1200, [&] {
+            pausedAt = clock.elapsed();
+            control.ClickPlayAllMsgButton();
+        });
+        clock.start();
+        control.ClickPlayAllMsgButton();
+        EXPECT_LT(clock.elapsed() - pausedAt, 100);
+        EXPECT_EQ(child<QPushButton>("cmdPlayAll")->text(), u"Res&ume");
+        EXPECT_EQ(control.core().lastState(), dsPaused);
+        return phone->waitHeardMore();
+    };
+    const QVector<qint16> first = playAndPause();
+    // The telephone heard 1.2 s of the message, nothing after the pause.
+    const qint64 from = findSignal(whole.mid(0, 4000), first).lag;
+    EXPECT_NEAR(double(soundSpan(first.mid(from)).second) / 8.0, 1200.0, 100.0);
     EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox"));
-
-    const qsizetype mark = telephone->waitHeardMore().size();
+    const QVector<qint16> second = playAndPause().mid(first.size());
     control.ClickPlayAllMsgButton();
-    EXPECT_EQ(button("cmdPlayAll")->text(), u"&Play");
+    EXPECT_EQ(child<QPushButton>("cmdPlayAll")->text(), u"&Play");
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
+    const QVector<qint16> third = phone->waitHeardMore().mid(first.size() + second.size());
 
-    // The resumed play starts at second 2 of the message, not at its beginning.
-    const QVector<qint16> resumed = telephone->waitHeardMore().mid(mark);
-    const SignalMatch match = findSignal(whole.mid(2 * 8000), resumed);
-    EXPECT_GT(match.correlation, 0.95);
-    // Just before it came the beep, not the half second before second 2.
-    EXPECT_LT(correlationAt(whole.mid(12000, 4000), resumed, match.lag - 4000), 0.5);
-    EXPECT_GE(match.lag, 4000);
+    // Resumed at second 1, then at second 2 (the skipped second not counted
+    // again); just before each came the beep, not the half second before.
+    for (const auto &[resumed, at] : {std::pair{second, 1}, std::pair{third, 2}}) {
+        SCOPED_TRACE(at);
+        const SignalMatch match = findSignal(whole.mid(at * 8000, 6000), resumed);
+        EXPECT_GT(match.correlation, 0.95);
+        EXPECT_LT(correlationAt(whole.mid(at * 8000 - 4000, 4000), resumed, match.lag - 4000), 0.5);
+        EXPECT_GE(match.lag, 4000);
+    }
     EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
 }
 
 TEST_F(SipControlTest, AHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
 {
-    message(QStringLiteral("N0000000042A"), 1, 3000);
-    message(QStringLiteral("N0000000042B"), 2, 1000);
-    start();
-    const int calls = telephone->count(QStringLiteral("CALL_ESTABLISHED"));
-    when(messagePlaying, 1000, [] { telephone->hangUp(); });
+    message(QStringLiteral("N0000000042A"), 1, 1000);
+    message(QStringLiteral("N0000000042B"), 2, 500);
+    start(control);
+    const int calls = phone->count(QStringLiteral("CALL_ESTABLISHED"));
+    when(&control, linePlaying, 500, [] { phone->hangUp(); });
     control.ClickPlayAllMsgButton();
     EXPECT_FALSE(control.core().mbConnected);
-    EXPECT_EQ(button("cmdPlayAll")->text(), u"&Play");
+    EXPECT_EQ(child<QPushButton>("cmdPlayAll")->text(), u"&Play");
     EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox")); // not heard to its end
     EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
 
     control.ClickPlayAllMsgButton();
-    EXPECT_EQ(telephone->count(QStringLiteral("CALL_ESTABLISHED")), calls + 2);
+    EXPECT_EQ(phone->count(QStringLiteral("CALL_ESTABLISHED")), calls + 2);
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042B.vox"));
 }
 
-TEST_F(SipControlTest, ATelephoneNotThereOrBusyLeavesUnableToMakeConnection)
+TEST_F(SipControlTest, ACallThatFailsLeavesUnableToMakeConnectionInItsTime)
 {
-    message(QStringLiteral("N0000000042A"), 1, 1000);
-    BaresipPhone busy;
-    BaresipPhone::Options refusing;
-    refusing.answerMode = QStringLiteral("manual");
-    refusing.rejectCalls = true;
-    ASSERT_TRUE(busy.start(refusing)) << busy.failure().toStdString();
-    const QStringList telephones{u"phone@127.0.0.1:" + QString::number(freeLoopbackPort()),
-                                 busy.address()};
-    for (const QString &address : telephones) {
+    message(QStringLiteral("N0000000042A"), 1, 500);
+    setting("VoiceBoard", "SipCodecs", QStringLiteral("PCMU"));
+    BaresipPhone::Options busy, ringing, aLawOnly;
+    busy.answerMode = ringing.answerMode = QStringLiteral("manual");
+    busy.rejectCalls = true;
+    aLawOnly.codecs = QStringLiteral("pcma");
+    const struct {
+        const char *what;
+        const BaresipPhone::Options *options; // none: nobody at the address
+        int minMs;
+        int maxMs;
+        const char *outcome;
+    } cases[] = {
+        {"nobody there", nullptr, 380, 1500, "no response from the far end"},
+        {"busy", &busy, 0, 1000, "486"},
+        {"only ringing", &ringing, 480, 1500, "not answered within the ring time"},
+        {"no common codec", &aLawOnly, 0, 1000, "488"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        BaresipPhone telephone;
+        ASSERT_TRUE(!c.options || telephone.start(*c.options)) << telephone.failure().toStdString();
+        setting("Messages", "ConnectString",
+                c.options ? telephone.address()
+                          : u"phone@127.0.0.1:"_s + QString::number(freeLoopbackPort()));
         prompter.boxes.clear();
-        setting("Messages", "ConnectString", address);
         MessageControl console; // reads the new number
-        console.InitializeForProgram(QStringLiteral("VN-Console"));
-        console.InitializeForID(QStringLiteral("42"));
+        start(console);
+        QElapsedTimer clicked;
+        clicked.start();
         console.ClickPlayAllMsgButton();
-        EXPECT_EQ(console.findChild<QLabel *>(QStringLiteral("lblNotes"))->text(),
-                  u"Unable to make Connection");
+        EXPECT_GE(clicked.elapsed(), c.minMs);
+        EXPECT_LT(clicked.elapsed(), c.maxMs);
+        EXPECT_TRUE(
+            SipVoiceBoard::last()->lastCallOutcome().startsWith(QLatin1StringView(c.outcome)))
+            << SipVoiceBoard::last()->lastCallOutcome().toStdString();
+        EXPECT_EQ(child<QLabel>("lblNotes", &console)->text(), u"Unable to make Connection");
         EXPECT_EQ(prompter.texts(),
                   QStringList{u"Phone could not connect to message port 1\r\nMake sure the "
                               u"phone has a ring tone \r\nand is plugged into message port 1"_s});
@@ -241,18 +244,46 @@ TEST_F(SipControlTest, ATelephoneNotThereOrBusyLeavesUnableToMakeConnection)
         EXPECT_TRUE(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
                                                 QStringLiteral("MsgPortUsage"), QString(), ini())
                         .isEmpty());
+        if (c.options) { // the telephone is not left ringing
+            EXPECT_TRUE(telephone.waitFor(QStringLiteral("CALL_CLOSED")));
+        }
         console.Terminate();
     }
-    EXPECT_EQ(busy.count(QStringLiteral("CALL_INCOMING")), 1);
 }
 
 TEST_F(SipControlTest, ABrokenLineSettingShowsNoVoiceBoardInstalled)
 {
     message(QStringLiteral("N0000000042A"), 1, 1000);
     setting("VoiceBoard", "SipCodecs", QStringLiteral("G729"));
-    start();
+    start(control);
     EXPECT_EQ(control.core().lastState(), dsNoDevice);
-    EXPECT_EQ(label("lblNotes")->text(), u"No Voice Board Installed");
-    EXPECT_FALSE(button("cmdPlayAll")->isEnabled());
+    EXPECT_EQ(child<QLabel>("lblNotes")->text(), u"No Voice Board Installed");
+    EXPECT_FALSE(child<QPushButton>("cmdPlayAll")->isEnabled());
     EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+TEST_F(SipControlTest, TheHostsPhoneOptionCallsThatTelephoneWithTheWorkstationsKeys)
+{
+    QString why; // a number is not a telephone's own address
+    EXPECT_FALSE(usePhoneAt(QStringLiteral("5551234"), why));
+    EXPECT_TRUE(why.startsWith(u"not a SIP telephone's address")) << why.toStdString();
+    // Whatever board and number the settings name; their message rate still counts.
+    setting("VoiceBoard", "Driver", QStringLiteral("simulated"));
+    setting("VoiceBoard", "VoxRate", QStringLiteral("6000"));
+    setting("Messages", "ConnectString", QStringLiteral("555-0100"));
+    writeMessageFile(messages(), u"N0000000042A.vox"_s, QDateTime(QDate(2026, 3, 14), QTime(8, 1)),
+                     encodeVox(speechLikeMessage(1000, 6000), 6000));
+    ASSERT_TRUE(usePhoneAt(phone->address(), why)) << why.toStdString();
+    start(control);
+    control.ClickPlayAllMsgButton();
+    EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
+    EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
+
+    // Heard whole at its pitch: the same speech at 8000 Hz, neither end lost.
+    const QVector<qint16> speech = speechLikeMessage(1000);
+    const QVector<qint16> heard = phone->waitHeardMore();
+    const SignalMatch match = findSignal(speech, heard);
+    EXPECT_GT(match.correlation, 0.95);
+    EXPECT_GT(correlationAt(speech, heard, match.lag, 0, 800), 0.95);
+    EXPECT_GT(correlationAt(speech, heard, match.lag, speech.size() - 800, 800), 0.95);
 }

@@ -2,11 +2,32 @@
 
 #include "telephony/vox_decoder.h"
 
+#include <QTimer>
+
 #include <cstdio>
 
 using namespace VoiceBocxLib;
 
-void SipLineFixture::startPhone(const BaresipPhone::Options &options)
+void when(QObject *owner, std::function<bool()> condition, int delayMs,
+          std::function<void()> action)
+{
+    auto *watch = new QTimer(owner);
+    QObject::connect(watch, &QTimer::timeout, [=] {
+        if (!condition())
+            return;
+        watch->stop();
+        watch->deleteLater();
+        QTimer::singleShot(delayMs, owner, action);
+    });
+    watch->start(1);
+}
+
+bool linePlaying()
+{
+    return SipVoiceBoard::last() && SipVoiceBoard::last()->ChannelState() == kChannelPlaying;
+}
+
+void PhoneSuite::startPhone(const BaresipPhone::Options &options)
 {
     skipReason = BaresipPhone::missing();
     if (skipReason.isEmpty()) {
@@ -18,18 +39,25 @@ void SipLineFixture::startPhone(const BaresipPhone::Options &options)
         std::printf("%s\n", qPrintable(skipReason));
 }
 
-void SipLineFixture::stopPhone()
+void PhoneSuite::SetUp()
 {
-    phone.reset();
+    if (!skipReason.isEmpty())
+        GTEST_SKIP() << skipReason.toStdString();
+    if (phone)
+        phone->clearRecordings();
 }
 
 void SipLineFixture::SetUp()
 {
-    if (!skipReason.isEmpty())
-        GTEST_SKIP() << skipReason.toStdString();
-    phone->clearRecordings();
-    closedBefore = phone->count(QStringLiteral("CALL_CLOSED"));
-    board = std::make_unique<SipVoiceBoard>(loopbackSettings(), nullptr);
+    PhoneSuite::SetUp();
+    if (IsSkipped())
+        return;
+    SipSettings settings;
+    settings.localAddress = QStringLiteral("127.0.0.1");
+    settings.localPort = 0;
+    settings.rtpPortMin = 20000;
+    settings.rtpPortMax = 40000;
+    board = std::make_unique<SipVoiceBoard>(settings, nullptr);
     board->setTrunkChannel(0);
 }
 
@@ -40,48 +68,25 @@ void SipLineFixture::TearDown()
     board.reset();
 }
 
-SipSettings SipLineFixture::loopbackSettings()
+void SipLineFixture::callPhone(BaresipPhone &to)
 {
-    SipSettings settings;
-    settings.localAddress = QStringLiteral("127.0.0.1");
-    settings.localPort = 0;
-    settings.rtpPortMin = 20000;
-    settings.rtpPortMax = 40000;
-    return settings;
-}
-
-void SipLineFixture::callPhone()
-{
-    const int established = phone->count(QStringLiteral("CALL_ESTABLISHED"));
-    board->Dial(phone->address());
+    const int established = to.count(QStringLiteral("CALL_ESTABLISHED"));
+    board->Dial(to.address());
     ASSERT_EQ(board->CallStatus(), kCallAnswered) << board->lastCallOutcome().toStdString();
-    ASSERT_TRUE(phone->waitFor(QStringLiteral("CALL_ESTABLISHED"), established + 1));
+    ASSERT_TRUE(to.waitFor(QStringLiteral("CALL_ESTABLISHED"), established + 1));
+    called = &to;
 }
 
 void SipLineFixture::hangUpAndWait()
 {
-    const int closed = phone->count(QStringLiteral("CALL_CLOSED"));
+    const int closed = called->count(QStringLiteral("CALL_CLOSED"));
     board->HangUp();
-    EXPECT_TRUE(phone->waitFor(QStringLiteral("CALL_CLOSED"), closed + 1));
+    EXPECT_TRUE(called->waitFor(QStringLiteral("CALL_CLOSED"), closed + 1));
 }
 
-void SipLineFixture::whenPlaying(int delayMs, std::function<void()> action)
+QString SipLineFixture::messageFile(const QVector<qint16> &samples)
 {
-    watch.setInterval(1);
-    QObject::connect(&watch, &QTimer::timeout, [this, delayMs, action] {
-        if (board->ChannelState() != kChannelPlaying)
-            return;
-        watch.stop();
-        watch.disconnect();
-        playing.start();
-        QTimer::singleShot(delayMs, action);
-    });
-    watch.start();
-}
-
-QString SipLineFixture::messageFile(const QVector<qint16> &samples, const QString &name)
-{
-    const QString path = ws.root() + name;
+    const QString path = ws.root() + u"N000000042.vox";
     writeVoxFile(path, samples);
     reference = decodeVoxFile(path).samples;
     return path;

@@ -7,45 +7,53 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QTimer>
+#include <QObject>
 
 #include <functional>
 #include <memory>
 
-/// A SIP line on 127.0.0.1 and one telephone (baresip) for the whole suite;
-/// each test gets a fresh line. Skipped, with the reason printed, where the
-/// telephone cannot run.
-class SipLineFixture : public ::testing::Test
+/// Runs `action` once, `delayMs` after `condition` first holds (checked every
+/// millisecond while the event loop runs, as it does while a call blocks).
+void when(QObject *owner, std::function<bool()> condition, int delayMs,
+          std::function<void()> action);
+
+/// True while the SIP line created last is playing (its first packet has
+/// left), however long the file took to decode.
+bool linePlaying();
+
+/// A suite with one telephone (baresip on 127.0.0.1) for all its tests.
+/// Where the telephone cannot run, every test is skipped with the reason,
+/// which is also printed once.
+class PhoneSuite : public ::testing::Test
 {
 protected:
-    /// The suite's telephone; `options` as the suite wants it.
-    static void startPhone(const BaresipPhone::Options &options);
-    static void stopPhone();
-
+    /// Starts the suite's telephone; `options` as the suite wants it.
+    static void startPhone(const BaresipPhone::Options &options = {});
+    static void TearDownTestSuite() { phone.reset(); }
     void SetUp() override;
-    void TearDown() override;
-
-    /// The line's settings for these tests (loopback, any free SIP port).
-    static VoiceBocxLib::SipSettings loopbackSettings();
-    /// Calls the telephone; the call is up when this returns.
-    void callPhone();
-    /// Hangs up and waits until the telephone has closed the call.
-    void hangUpAndWait();
-    /// Runs `action` `delayMs` after the line first reports a play running
-    /// (its first packet leaves then), however long the file took to decode.
-    void whenPlaying(int delayMs, std::function<void()> action);
-    /// A message file holding `samples`; `reference` then holds what it decodes to.
-    QString messageFile(const QVector<qint16> &samples,
-                        const QString &name = QStringLiteral("N000000042.vox"));
 
     static inline std::unique_ptr<BaresipPhone> phone;
     static inline QString skipReason;
+};
+
+/// A fresh SIP line on 127.0.0.1 (any free SIP port) for each test, calling
+/// the suite's telephone.
+class SipLineFixture : public PhoneSuite
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    /// Calls `to`; the call is up when this returns.
+    void callPhone(BaresipPhone &to = *phone);
+    /// Hangs up and waits until the telephone called has closed the call.
+    void hangUpAndWait();
+    /// A message file holding `samples`; `reference` then holds what it decodes to.
+    QString messageFile(const QVector<qint16> &samples);
 
     TestWorkstation ws;
     std::unique_ptr<VoiceBocxLib::SipVoiceBoard> board;
+    BaresipPhone *called = nullptr;
     QVector<qint16> reference;
-    int closedBefore = 0;
-    QElapsedTimer playing; ///< started when whenPlaying() saw the play running
-    QTimer watch;
+    QObject timers; ///< owns the timers of when()
 };

@@ -1,6 +1,7 @@
 // The SIP line's settings: what is read, what is refused and how a refused
 // setting leaves the workstation without a voice board (never a hang, a
-// clear log line, no password anywhere).
+// clear log line, no password anywhere); registration with a stand-in
+// telephone system that challenges and then refuses it.
 
 #include "phone_fixture.h"
 
@@ -12,13 +13,61 @@
 #include "shared/error.h"
 #include "shared/error_log.h"
 
+#include <QCryptographicHash>
+#include <QNetworkDatagram>
+#include <QRegularExpression>
+#include <QTest>
 #include <QUdpSocket>
 
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
+using namespace Qt::StringLiterals;
 
 namespace
 {
+
+QByteArray md5(const QByteArray &text)
+{
+    return QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex();
+}
+
+// Field `name` of the digest that `authorization` starts with.
+QByteArray digestField(const QByteArray &authorization, const char *name)
+{
+    const QRegularExpression re(QString::fromLatin1(name) + QStringLiteral("=\"?([^\",]*)"));
+    return re.match(QString::fromLatin1(authorization)).captured(1).toLatin1();
+}
+
+// A telephone system on 127.0.0.1 that challenges every REGISTER and then
+// refuses it, keeping what it received.
+struct FakeRegistrar {
+    FakeRegistrar()
+    {
+        socket.bind(QHostAddress::LocalHost, 0);
+        QObject::connect(&socket, &QUdpSocket::readyRead, [this] {
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram request = socket.receiveDatagram();
+                if (!request.data().startsWith("REGISTER "))
+                    continue;
+                requests.append(request.data());
+                const bool challenged = request.data().contains("\nAuthorization:");
+                QByteArray reply =
+                    challenged ? "SIP/2.0 403 Forbidden\r\n" : "SIP/2.0 401 Unauthorized\r\n";
+                for (const QByteArray &line : request.data().split('\n')) {
+                    for (const char *name : {"Via:", "From:", "To:", "Call-ID:", "CSeq:"})
+                        if (line.startsWith(name))
+                            reply += line.trimmed() + (*name == 'T' ? ";tag=reg1\r\n" : "\r\n");
+                }
+                if (!challenged)
+                    reply += "WWW-Authenticate: Digest realm=\"pbx\", nonce=\"n0nce\", "
+                             "algorithm=MD5\r\n";
+                socket.writeDatagram(request.makeReply(reply + "Content-Length: 0\r\n\r\n"));
+            }
+        });
+    }
+    QUdpSocket socket;
+    QList<QByteArray> requests;
+};
 
 class SipSettingsTest : public PhoneFixture
 {
@@ -30,17 +79,25 @@ protected:
                                                    keys + "[Messages]\r\nMsgport=3\r\n" + connect);
     }
 
-    // The description of the Error that reading the settings throws.
-    QString refusal(const QByteArray &keys)
+    // What the line reads from `keys` in one line, or the description of the
+    // Error that reading them throws.
+    QString read(const QByteArray &keys)
     {
         writeSip(keys);
         try {
-            readSipSettings(gsLocalIni);
+            const SipSettings s = readSipSettings(gsLocalIni);
+            QStringList codecs;
+            for (SipCodec codec : s.codecs)
+                codecs.append(codec == SipCodec::Pcmu ? u"PCMU"_s : u"PCMA"_s);
+            return QStringLiteral("%1:%2 %3:%4 %5-%6 %7 %8 %9.")
+                .arg(s.serverHost, QString::number(s.serverPort), s.localAddress,
+                     QString::number(s.localPort), QString::number(s.rtpPortMin),
+                     QString::number(s.rtpPortMax), s.user, codecs.join(u','),
+                     QString::number(s.voxRate));
         } catch (const Error &e) {
             EXPECT_EQ(e.number(), errInvalidCall);
             return e.description();
         }
-        return {};
     }
 
     // Today's error log with its long lines joined again.
@@ -53,39 +110,17 @@ protected:
 
 } // namespace
 
-TEST_F(SipSettingsTest, DefaultsAndAFullSample)
-{
-    writeSip({});
-    const SipSettings defaults = readSipSettings(gsLocalIni);
-    EXPECT_FALSE(defaults.hasServer());
-    EXPECT_TRUE(defaults.localAddress.isEmpty());
-    EXPECT_EQ(defaults.localPort, 5060);
-    EXPECT_EQ(defaults.rtpPortMin, 16384);
-    EXPECT_EQ(defaults.rtpPortMax, 32767);
-    EXPECT_EQ(defaults.codecs, (QList<SipCodec>{SipCodec::Pcmu, SipCodec::Pcma}));
-    EXPECT_EQ(defaults.voxRate, 8000);
-
-    writeSip("SipServer=pbx.example.net:5070\r\nSipAddress=192.0.2.10\r\nSipPort=0\r\n"
-             "SipRtpPorts=20000-20100\r\nSipUser=console12\r\nSipPassword= s3cret \r\n"
-             "SipCodecs=pcma , PCMU,pcma\r\nVoxRate=6000\r\n");
-    const SipSettings s = readSipSettings(gsLocalIni);
-    EXPECT_EQ(s.serverHost, u"pbx.example.net");
-    EXPECT_EQ(s.serverPort, 5070);
-    EXPECT_EQ(s.localAddress, u"192.0.2.10");
-    EXPECT_EQ(s.localPort, 0);
-    EXPECT_EQ(s.rtpPortMin, 20000);
-    EXPECT_EQ(s.rtpPortMax, 20100);
-    EXPECT_EQ(s.user, u"console12");
-    EXPECT_EQ(s.codecs, (QList<SipCodec>{SipCodec::Pcma, SipCodec::Pcmu}));
-    EXPECT_EQ(s.voxRate, 6000);
-}
-
-TEST_F(SipSettingsTest, MalformedValuesAreRefusedNamingTheKeyAndValue)
+TEST_F(SipSettingsTest, ValuesAreReadAndMalformedOnesRefusedNamingTheKeyAndValue)
 {
     const struct {
         const char *keys;
-        const char *says;
+        const char *gives; // the settings read, or the start of the refusal
     } cases[] = {
+        {"", ":5060 :5060 16384-32767  PCMU,PCMA 8000."},
+        {"SipServer=pbx.example.net:5070\r\nSipAddress=192.0.2.10\r\nSipPort=0\r\n"
+         "SipRtpPorts=20000-20100\r\nSipUser=console12\r\nSipPassword= s3cret \r\n"
+         "SipCodecs=pcma , PCMU,pcma\r\nVoxRate=6000\r\n",
+         "pbx.example.net:5070 192.0.2.10:0 20000-20100 console12 PCMA,PCMU 6000."},
         {"SipServer=pbx example\r\n", "SipServer \"pbx example\""},
         {"SipServer=pbx:99999\r\n", "SipServer \"pbx:99999\""},
         {"SipServer=-pbx\r\n", "SipServer \"-pbx\""},
@@ -98,14 +133,16 @@ TEST_F(SipSettingsTest, MalformedValuesAreRefusedNamingTheKeyAndValue)
         {"SipRtpPorts=20000\r\n", "SipRtpPorts \"20000\""},
         {"SipCodecs=PCMU,G729\r\n", "SipCodecs \"PCMU,G729\""},
         {"SipServer=pbx\r\nSipUser=a b\r\n", "SipUser \"a b\""},
+        {"SipPassword=hunter2\r\n", "SipPassword is set without SipUser"},
+        {"SipUser=console12\r\nSipPassword=hunter2\r\n",
+         "SipUser is set without SipServer to register with"},
     };
-    for (const auto &c : cases)
-        EXPECT_TRUE(refusal(c.keys).startsWith(QString::fromUtf8(c.says)))
-            << c.keys << " gave " << refusal(c.keys).toStdString();
-
-    EXPECT_EQ(refusal("SipPassword=hunter2\r\n"), u"SipPassword is set without SipUser");
-    EXPECT_EQ(refusal("SipUser=console12\r\nSipPassword=hunter2\r\n"),
-              u"SipUser is set without SipServer to register with");
+    for (const auto &c : cases) {
+        const QString got = read(c.keys);
+        EXPECT_TRUE(got.startsWith(QString::fromUtf8(c.gives)))
+            << c.keys << " gave " << got.toStdString();
+        EXPECT_FALSE(got.contains(u"hunter2") || got.contains(u"s3cret"));
+    }
 }
 
 TEST_F(SipSettingsTest, ConnectStringsBecomeSipAddresses)
@@ -133,6 +170,7 @@ TEST_F(SipSettingsTest, ConnectStringsBecomeSipAddresses)
         {"phone@", "", ""},
         {"@192.0.2.7", "", ""},
         {"phone@192.0.2.7:0", "", ""},
+        {"phone@192.0.2.7:99999", "", ""},
     };
     for (const auto &c : cases) {
         const QString number = QString::fromUtf8(c.number);
@@ -141,43 +179,62 @@ TEST_F(SipSettingsTest, ConnectStringsBecomeSipAddresses)
     }
 }
 
-TEST_F(SipSettingsTest, ABrokenSettingLeavesNoVoiceBoardAndOneLogLineWithoutThePassword)
-{
-    writeSip("SipServer=pbx\r\nSipUser=console12\r\nSipPassword=Hunter2Secret\r\n"
-             "SipPort=99999\r\n");
-    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
-    EXPECT_TRUE(prompter.boxes.isEmpty());
-    EXPECT_TRUE(errorLog().contains(u"VoiceBoard Driver \"sip\": SipPort \"99999\" is not a port "
-                                    u"number (0 to 65535); using none'\r\n"))
-        << errorLog().toStdString();
-    EXPECT_FALSE(errorLog().contains(u"Hunter2Secret"));
-
-    // A connect string the line cannot dial is found at start-up, not at the first call.
-    hangups.reset();
-    phone.reset();
-    writeSip("SipAddress=127.0.0.1\r\nSipPort=0\r\n", "ConnectString=555-1234\r\n");
-    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
-    EXPECT_TRUE(errorLog().contains(u"ConnectString \"5551234\" is not a telephone's address and "
-                                    u"SipServer is not set; using none"));
-}
-
-TEST_F(SipSettingsTest, ALineThatCannotListenFallsBackAndAGoodOneIsInstalled)
+TEST_F(SipSettingsTest, ALineThatCannotStartLeavesNoVoiceBoardAndOneThatCanRegisters)
 {
     QUdpSocket taken;
     ASSERT_TRUE(taken.bind(QHostAddress::LocalHost, 0));
-    writeSip("SipAddress=127.0.0.1\r\nSipPort=" + QByteArray::number(taken.localPort()) + "\r\n");
-    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
-    EXPECT_TRUE(
-        errorLog().contains(u"VoiceBoard Driver \"sip\": cannot listen for SIP on 127.0.0.1:" +
-                            QString::number(taken.localPort())))
-        << errorLog().toStdString();
+    const QByteArray anyPhone = "ConnectString=phone@127.0.0.1:5062\r\n";
+    const struct {
+        QByteArray keys;
+        QByteArray connect;
+        QString logged;
+    } cases[] = {
+        {"SipServer=pbx\r\nSipUser=console12\r\nSipPassword=Hunter2Secret\r\nSipPort=99999\r\n",
+         anyPhone,
+         u"VoiceBoard Driver \"sip\": SipPort \"99999\" is not a port number (0 to 65535); "
+         u"using none'\r\n"_s},
+        // A connect string the line cannot dial is found at start-up, not at the first call.
+        {"SipAddress=127.0.0.1\r\nSipPort=0\r\n", "ConnectString=555-1234\r\n",
+         u"ConnectString \"5551234\" is not a telephone's address and SipServer is not set; "
+         u"using none"_s},
+        {"SipAddress=127.0.0.1\r\nSipPort=" + QByteArray::number(taken.localPort()) + "\r\n",
+         anyPhone,
+         u"VoiceBoard Driver \"sip\": cannot listen for SIP on 127.0.0.1:"_s +
+             QString::number(taken.localPort())},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.logged.toStdString());
+        restart();
+        writeSip(c.keys, c.connect);
+        EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+        EXPECT_TRUE(errorLog().contains(c.logged)) << errorLog().toStdString();
+    }
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 
-    hangups.reset();
-    phone.reset();
-    writeSip("SipAddress=127.0.0.1\r\nSipPort=0\r\nSipRtpPorts=20000-40000\r\n");
+    // Settings it can use install it; it registers, answering the challenge.
+    FakeRegistrar registrar;
+    restart();
+    writeSip("SipServer=127.0.0.1:" + QByteArray::number(registrar.socket.localPort()) +
+             "\r\nSipAddress=127.0.0.1\r\nSipPort=0\r\nSipRtpPorts=20000-40000\r\n"
+             "SipUser=console12\r\nSipPassword=Hunter2Secret\r\n");
     EXPECT_TRUE(helper().VoiceBoardIsInstalled());
     ASSERT_NE(SipVoiceBoard::last(), nullptr);
     EXPECT_NE(SipVoiceBoard::last()->sipPort(), 0);
     EXPECT_GE(SipVoiceBoard::last()->rtpPort(), 20000);
     EXPECT_EQ(SipVoiceBoard::last()->localAddress(), u"127.0.0.1");
+    QTRY_VERIFY_WITH_TIMEOUT(errorLog().contains(u"VoiceBoard SIP registration of console12 at "
+                                                 u"127.0.0.1 failed: 403 Forbidden"),
+                             5000);
+    // The second REGISTER holds the MD5 digest of user, realm and password.
+    ASSERT_EQ(registrar.requests.size(), 2);
+    const QByteArray authorization =
+        registrar.requests[1].mid(registrar.requests[1].indexOf("\nAuthorization:"));
+    const QByteArray uri = digestField(authorization, "uri");
+    EXPECT_EQ(digestField(authorization, "username"), "console12");
+    EXPECT_EQ(digestField(authorization, "response"),
+              md5(md5("console12:pbx:Hunter2Secret") + ":n0nce:" + md5("REGISTER:" + uri)));
+    // The password is nowhere else.
+    for (const QByteArray &request : registrar.requests)
+        EXPECT_FALSE(request.contains("Hunter2Secret"));
+    EXPECT_FALSE(errorLog().contains(u"Hunter2Secret"));
 }
