@@ -43,8 +43,7 @@ void PhoneSuite::SetUp()
 {
     if (!skipReason.isEmpty())
         GTEST_SKIP() << skipReason.toStdString();
-    if (phone)
-        phone->clearRecordings();
+    phone->clearRecordings();
 }
 
 void SipLineFixture::SetUp()
