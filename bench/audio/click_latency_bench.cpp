@@ -9,46 +9,17 @@
 #include "pulse_null_sink.h"
 #include "signal_match.h"
 
-#include "shared/profile.h"
+#include "bench/bench_workstation.h"
 #include "shared/prompter.h"
 #include "telephony/vox_decoder.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-namespace
-{
-
-// A workstation of its own in `root`: settings that play over the sound card
-// and a messages folder with one heard message of entity 42.
-QString makeWorkstation(const QString &root)
-{
-    qputenv("VNORVAK_LOCAL_APPDATA", (root + u"/appdata").toUtf8());
-    qputenv("VNORVAK_MACHINE_DIR", (root + u"/machine").toUtf8());
-    qputenv("VNORVAK_SYSTEM_DIR", (root + u"/system").toUtf8());
-    const QString local = root + u"/appdata/Qrn/Vantel/";
-    const QString messages = root + u"/inst/VNT/Data/messages/";
-    QDir().mkpath(local);
-    QDir().mkpath(messages);
-    const QString ini = local + u"QelLocal.ini";
-    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("VnPath"),
-                                 root + u"/inst", ini);
-    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"),
-                                 QStringLiteral("1"), ini);
-    modVNQRN::WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgTimer"),
-                                 QStringLiteral("0"), ini);
-    const QString path = messages + u"M0000000042A.vox";
-    VoiceBocxLib::writeVoxFile(path, benchTone(400));
-    return path;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -69,8 +40,11 @@ int main(int argc, char **argv)
     modVNQRN::ConsolePrompter prompter;
     modVNQRN::setAppPrompter(&prompter);
 
+    // Plays over the sound card.
     QTemporaryDir dir;
-    const QString path = makeWorkstation(dir.path());
+    const BenchWorkstation workstation(dir.path());
+    workstation.set("Zuzidivuz", "SoundCard", QStringLiteral("1"));
+    const QString path = workstation.writeMessage(benchTone(400));
     const QVector<qint16> reference = VoiceBocxLib::decodeVoxFile(path).samples;
     VNOrvak::MessageControl control;
     control.InitializeForProgram(QStringLiteral("VN-Bench"));

@@ -2,6 +2,7 @@
 
 #include <QVector>
 
+#include <chrono>
 #include <memory>
 
 namespace VoiceBocxLib
@@ -33,5 +34,23 @@ struct PlayTiming {
     qint64 requestedNs = 0; ///< the play was asked for (steady clock)
     QVector<qint64> sentNs; ///< each packet of the play left (steady clock)
 };
+
+/// For benchmarks of the delay from a click to the first sound on the line:
+/// when the line first did each of these since the record was last taken
+/// (steady clock, 0: not since). The line only stores the stamps; nothing in
+/// the product reads them.
+struct LineTiming {
+    qint64 dialNs = 0;      ///< an INVITE was handed to the SIP stack
+    qint64 answeredNs = 0;  ///< a call was answered (the far end's 200 OK arrived)
+    qint64 firstPlayNs = 0; ///< the first packet of a play (a beep or a message) left
+};
+
+/// The steady clock's time, as the timing records above hold it.
+inline qint64 steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 } // namespace VoiceBocxLib

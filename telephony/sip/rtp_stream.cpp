@@ -95,6 +95,8 @@ void RtpStream::play(quint64 job, SharedAudio audio, qint64 from, const QString 
     m_nextSend = now;
     tmr_cancel(&m_tick);
     sendPacket(now);
+    if (m_firstPlayNs == 0)
+        m_firstPlayNs = steadyNs(now);
     if (m_running)
         schedule(now);
 }

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <utility>
 
 namespace VoiceBocxLib
 {
@@ -52,6 +53,9 @@ public:
     LineResult stopJob(quint64 job);
 
     PlayTiming lastPlayTiming() const { return m_timing; }
+    /// When the first packet of a play left since this was last asked (0:
+    /// none since), for LineTiming; starts afresh.
+    qint64 takeFirstPlayNs() { return std::exchange(m_firstPlayNs, 0); }
     /// Packets dropped because they came from somewhere else than the far end.
     quint64 foreignPackets() const { return m_foreign; }
 
@@ -98,6 +102,7 @@ private:
     bool m_recordTsSet = false;
     quint32 m_recordNextTs = 0;
     PlayTiming m_timing;
+    qint64 m_firstPlayNs = 0;
     quint64 m_lastJob = 0;
     LineResult m_lastResult;
 };

@@ -20,13 +20,6 @@ namespace
 // thread that is gone.
 constexpr std::chrono::seconds kAnswerLimit{5};
 
-qint64 steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 int startLibrary()
 {
     static std::once_flag once;
@@ -150,6 +143,11 @@ LineResult SipEngine::stop(quint64 job)
 PlayTiming SipEngine::lastPlayTiming()
 {
     return ask<PlayTiming>([](SipWorker &worker) { return worker.rtp().lastPlayTiming(); });
+}
+
+LineTiming SipEngine::takeLineTiming()
+{
+    return ask<LineTiming>([](SipWorker &worker) { return worker.takeLineTiming(); });
 }
 
 quint64 SipEngine::foreignPackets()

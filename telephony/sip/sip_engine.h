@@ -49,6 +49,7 @@ public:
     /// thread has answered (well under a millisecond).
     LineResult stop(quint64 job);
     PlayTiming lastPlayTiming();
+    LineTiming takeLineTiming();
     quint64 foreignPackets();
 
 Q_SIGNALS:

@@ -119,6 +119,11 @@ PlayTiming SipVoiceBoard::lastPlayTiming() const
     return m_engine->lastPlayTiming();
 }
 
+LineTiming SipVoiceBoard::takeLineTiming()
+{
+    return m_engine->takeLineTiming();
+}
+
 quint64 SipVoiceBoard::foreignPackets() const
 {
     return m_engine->foreignPackets();

@@ -68,6 +68,9 @@ public:
     int ringTimeMs() const;
     /// When the packets of the last play left the workstation.
     PlayTiming lastPlayTiming() const;
+    /// When the line dialled, was answered and sent the first packet of a
+    /// play, since it was last asked (benchmarks); starts afresh.
+    LineTiming takeLineTiming();
     /// Audio packets dropped because they came from elsewhere than the far end.
     quint64 foreignPackets() const;
 

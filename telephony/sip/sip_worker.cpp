@@ -194,6 +194,8 @@ void SipWorker::dial(quint64 call, const QByteArray &target, int answerMs, int r
                 QByteArray::number(m_settings.serverPort) + ";lr>";
         routes[0] = route.constData();
     }
+    if (m_timing.dialNs == 0)
+        m_timing.dialNs = steadyNowNs();
     err = sipsess_connect(&m_sess, m_sessSock, target.constData(), "VN-Orvak", from.constData(),
                           user.constData(), routes[0] ? routes : nullptr, routes[0] ? 1 : 0,
                           "application/sdp", offer, onAuth, this, false, nullptr, onAnswer,
@@ -231,6 +233,14 @@ void SipWorker::hangUp()
     if (m_rtp)
         m_rtp->stop(LineEnding::Stopped);
     m_call = 0;
+}
+
+LineTiming SipWorker::takeLineTiming()
+{
+    LineTiming timing = m_timing;
+    timing.firstPlayNs = m_rtp->takeFirstPlayNs();
+    m_timing = {};
+    return timing;
 }
 
 void SipWorker::shutdown()
@@ -296,6 +306,8 @@ int SipWorker::onAnswer(const struct sip_msg *msg, void *arg)
 void SipWorker::onEstablished(const struct sip_msg *, void *arg)
 {
     auto *self = static_cast<SipWorker *>(arg);
+    if (self->m_timing.answeredNs == 0)
+        self->m_timing.answeredNs = steadyNowNs();
     tmr_cancel(&self->m_answerTimer);
     tmr_cancel(&self->m_ringTimer);
     self->m_established = true;

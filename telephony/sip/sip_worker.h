@@ -37,6 +37,8 @@ public:
 
     void dial(quint64 call, const QByteArray &target, int answerMs, int ringMs);
     void hangUp();
+    /// The moments since it was last asked; starts afresh.
+    LineTiming takeLineTiming();
 
 private:
     static void onProgress(const struct sip_msg *msg, void *arg);
@@ -83,6 +85,7 @@ private:
     SipCodec m_codec = SipCodec::Pcmu;
     int m_eventPt = -1;
     struct sa m_remote;
+    LineTiming m_timing;
 };
 
 } // namespace VoiceBocxLib
