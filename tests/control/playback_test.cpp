@@ -25,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 
 using namespace VNOrvak;
 using namespace VoiceBocxLib;
@@ -48,26 +49,19 @@ class PlaybackTest : public ::testing::TestWithParam<bool>
 protected:
     PlaybackTest()
     {
-        QDir().mkpath(ws.localAppFolder());
+        // Polls only when a test ticks; the simulated board plays in no time.
+        TestWorkstation::writeFile(ini(), "[Zuzidivuz]\nVnPath=" + ws.root().toUtf8() +
+                                              "inst\nSoundCard=" + (soundCard() ? "1" : "0") +
+                                              "\n[Messages]\nMsgTimer=0\nMsgport=1\n"
+                                              "ConnectString=201\n[VoiceBoard]\n"
+                                              "Driver=simulated\nTimeScale=0.001\n");
         QDir().mkpath(messages());
-        setting("Zuzidivuz", "VnPath", ws.root() + u"inst");
-        setting("Zuzidivuz", "SoundCard", soundCard() ? QStringLiteral("1") : QStringLiteral("0"));
-        setting("Messages", "MsgTimer", QStringLiteral("0")); // polls only when a test ticks
-        setting("Messages", "Msgport", QStringLiteral("1"));
-        setting("Messages", "ConnectString", QStringLiteral("201"));
-        setting("VoiceBoard", "Driver", QStringLiteral("simulated"));
-        setting("VoiceBoard", "TimeScale", QStringLiteral("0.001"));
     }
 
     bool soundCard() const { return GetParam(); }
     QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
     QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
     QString file(const QString &name) const { return messages() + name + u".vox"; }
-    void setting(const char *section, const char *key, const QString &value)
-    {
-        modVNQRN::WriteProfileString(QString::fromUtf8(section), QString::fromUtf8(key), value,
-                                     ini());
-    }
     // A message of `seconds` seconds: its length tells the plays apart.
     void message(const QString &name, int seconds)
     {
@@ -161,10 +155,10 @@ class FourMessages : public PlaybackTest
 protected:
     FourMessages()
     {
-        message(msg('N', 42, 'A'), 11);
-        message(msg('M', 42, 'B'), 12);
-        message(msg('N', 42, 'C'), 13);
-        message(msg('M', 42, 'D'), 14);
+        const std::tuple<char, char, int> rows[] = {
+            {'N', 'A', 11}, {'M', 'B', 12}, {'N', 'C', 13}, {'M', 'D', 14}};
+        for (const auto &[status, order, seconds] : rows)
+            message(msg(status, 42, order), seconds);
         message(msg('N', 77), 5);
     }
 };
@@ -425,18 +419,7 @@ class LineTest : public FourMessages
 {
 };
 
-TEST_P(LineTest, AStopKeyEndsTheMessageAndPlaybackGoesOn)
-{
-    start(42);
-    during(1, 3, [&] { board().pressKeys(u"#"_s); });
-    during(2, 3, [&] { board().pressKeys(u"*"_s); }); // not a stop key
-    control.ClickPlayAllMsgButton();
-    EXPECT_EQ(plays()[0].ending, SimEnding::StopTone);
-    EXPECT_EQ(playedLengths(), (QList<double>{3, 12, 13, 14}));
-    EXPECT_EQ(finishedDuring, (QList<int>{1, 3}));
-}
-
-TEST_P(LineTest, AFailedCallOrAHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
+TEST_P(LineTest, StopKeysHangUpsAndFailedCallsEndWhatTheyShould)
 {
     start(42);
     board().setDialOutcome(kCallFailed, 30); // no phone on the port
@@ -446,12 +429,16 @@ TEST_P(LineTest, AFailedCallOrAHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
     EXPECT_EQ(control.core().lastState(), dsNewMessages);
     EXPECT_TRUE(plays().isEmpty());
 
-    // Answered this time; the operator hangs up during message 2.
+    // Answered this time. A stop key ends message 1 and the playback goes
+    // on; "*" is no stop key; the operator hangs up during message 2.
     prompter.boxes.clear();
     board().setDialOutcome(kCallAnswered, 1);
+    during(1, 3, [&] { board().pressKeys(u"#"_s); });
+    during(2, 3, [&] { board().pressKeys(u"*"_s); });
     during(2, 5, [&] { board().hangUp(); });
     control.ClickPlayAllMsgButton();
-    EXPECT_EQ(plays().size(), 2);
+    EXPECT_EQ(playedLengths(), (QList<double>{3, 5}));
+    EXPECT_EQ(plays()[0].ending, SimEnding::StopTone);
     EXPECT_EQ(plays()[1].ending, SimEnding::HangUp);
     EXPECT_EQ(finishedDuring, QList<int>{1});
     EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'C')))); // never played, not marked
@@ -475,22 +462,16 @@ TEST_P(LineTest, TerminateDuringPlaybackStopsItAndReleasesTheLineAfterwards)
     EXPECT_EQ(control.core().phoneHelp(), nullptr);
     EXPECT_EQ(modVNQRN::ReadProfileString(u"Messages"_s, u"MsgPortUsage"_s, u"-"_s, ini()),
               QString());
-}
 
-TEST_P(LineTest, StopFailuresReachTheHostButAClickReportsThem)
-{
-    start(42);
-    during(1, 2, [&] { control.ClickPlayAllMsgButton(); });
-    control.ClickPlayAllMsgButton();
-    control.Terminate(); // while paused: the helper is gone
-
+    // With the helper gone, Stop fails: the failure reaches the caller and
+    // leaves the timer off, while a click on the button reports it.
     try {
         control.ClickPlayLastMsgButton();
         ADD_FAILURE() << "no error";
     } catch (const modVNQRN::Error &e) {
         EXPECT_EQ(e.number(), modVNQRN::errObjectNotSet);
     }
-    EXPECT_FALSE(control.core().timerEnabled()); // left off by the failure
+    EXPECT_FALSE(control.core().timerEnabled());
     EXPECT_TRUE(prompter.boxes.isEmpty());
     button("cmdPlayLast")->click();
     EXPECT_EQ(prompter.boxes.size(), 1);
