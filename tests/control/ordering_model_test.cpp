@@ -173,32 +173,3 @@ TEST_F(OrderingModel, GeneratedFoldersAndBatchesMatchTheModel)
             return;
     }
 }
-
-// Thousands of names, on the fast path and, with one stray file among them,
-// on the exact slow path (bench/bench_scan measures the time of both). No
-// files are behind the names: the dates are left out of the comparison.
-TEST_F(OrderingModel, ThousandsOfMessagesWithOrWithoutAStrayFile)
-{
-    FolderGenerator gen(7);
-    QStringList names;
-    for (int i = 0; i < 2000; ++i) {
-        const QString id = QString::number(gen.below(200) * 1000 + i % 7).rightJustified(9, u'0');
-        names.append(QString(gen.pick("NM")) + u'A' + id + gen.pick("ABCDEF") + u".vox");
-    }
-    for (const bool stray : {false, true}) {
-        SCOPED_TRACE(stray ? "with a stray file" : "well-formed");
-        if (stray)
-            names.insert(1000, QStringLiteral("Notes.txt"));
-        VNOrvak::MessageListing listing;
-        for (const QString &n : names)
-            listing.newFiles.append({n, 1700000000});
-        MessageStore store;
-        store.msMsgDir = ws.root() + u"none/";
-        LiteralMessageStore model = modelOf(store, clock.now().date());
-        store.AddListedMessages(listing);
-        model.AddMessages(names.join(u','));
-        EXPECT_EQ(store.msMsgList, model.msMsgList);
-        EXPECT_EQ(store.mlMsgCnt, model.mlMsgCnt);
-        EXPECT_EQ(store.mlNewMsgCnt, model.mlNewMsgCnt);
-    }
-}
