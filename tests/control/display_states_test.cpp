@@ -25,7 +25,11 @@ namespace
 class DisplayStatesTest : public ::testing::Test
 {
 protected:
-    DisplayStatesTest() { w = buildControlWindow(&host); }
+    DisplayStatesTest()
+    {
+        w = buildControlWindow(&host);
+        facts.msMsgDir = ws.root();
+    }
 
     void show(int state, const QString &text = {}) { renderDisplayState(w, state, text, facts); }
 
@@ -57,6 +61,7 @@ protected:
         facts.msgListEmpty = false;
     }
 
+    TestWorkstation ws; // the messages folder
     QWidget host;
     ControlWidgets w;
     DisplayFacts facts;
@@ -100,8 +105,6 @@ TEST_F(DisplayStatesTest, IdleStatesFollowTheEntity)
 
 TEST_F(DisplayStatesTest, PlayingPausedAndBack)
 {
-    TestWorkstation ws;
-    facts.msMsgDir = ws.root();
     entityWith(1);
     facts.mlEntityPos = 1;
     const QString name = u"NA000001234A"_s;
@@ -133,8 +136,6 @@ TEST_F(DisplayStatesTest, PlayingPausedAndBack)
 
 TEST_F(DisplayStatesTest, PlayingAMessageThatVanishedReportsAndChangesNothing)
 {
-    TestWorkstation ws;
-    facts.msMsgDir = ws.root();
     entityWith(2);
     show(dsNoNewMessages);
     const QString before = seen();

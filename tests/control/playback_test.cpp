@@ -263,11 +263,10 @@ TEST_P(FourMessages, StopEndsThePlaybackAndForgetsThePause)
 
 TEST_P(PlaybackTest, PlayLastAndNewMsgPlayOneMessage)
 {
-    message(msg('M', 3, 'A'), 6);
-    message(msg('N', 3, 'B'), 7);
-    message(msg('N', 3, 'C'), 8);
-    message(msg('N', 7, 'A'), 9);
-    message(msg('M', 5, 'A'), 4);
+    const std::tuple<char, int, char, int> rows[] = {
+        {'M', 3, 'A', 6}, {'N', 3, 'B', 7}, {'N', 3, 'C', 8}, {'N', 7, 'A', 9}, {'M', 5, 'A', 4}};
+    for (const auto &[status, id, order, seconds] : rows)
+        message(msg(status, id, order), seconds);
     message(u"MN000000001A"_s, 3); // a heard message with an "N" inside its name
     start(5);
 
