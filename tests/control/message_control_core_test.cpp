@@ -107,13 +107,6 @@ TEST_F(CoreTest, AnUnreadableFolderIsReportedAndTheTimerStaysOn)
     EXPECT_TRUE(prompter.boxes[0].text.contains(u"Path/File access error"))
         << prompter.boxes[0].text.toStdString();
     EXPECT_TRUE(core.timerRunning());
-
-    // An interval of 0 never fires, even when enabled.
-    core.setTimerInterval(0);
-    core.setTimerEnabled(true);
-    EXPECT_FALSE(core.timerRunning());
-    core.setTimerInterval(20000);
-    EXPECT_TRUE(core.timerRunning());
 }
 
 TEST(FormatEntityID, PadsWholeNumbersToNineDigitsAndKeepsOtherText)
