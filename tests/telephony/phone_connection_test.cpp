@@ -1,6 +1,7 @@
 #include "phone_fixture.h"
 
 #include "shared/environment.h"
+#include "shared/error_log.h"
 #include "shared/profile.h"
 #include "telephony/voice_board_registry.h"
 
@@ -16,6 +17,11 @@ using PhoneConnectionTest = PhoneFixture;
 void setProfile(const QString &section, const QString &key, const QString &value)
 {
     WriteProfileString(section, key, value, gsLocalIni);
+}
+
+QString errorLog()
+{
+    return QString::fromUtf8(TestWorkstation::readFile(errorLogPath(appClock().now().date())));
 }
 
 } // namespace
@@ -96,19 +102,6 @@ TEST_F(PhoneConnectionTest, LineHeldByAProgramOrNoNameBlocksTheCall)
 
     setProfile(u"Messages"_s, u"MsgPortUsage"_s, QString());
     EXPECT_TRUE(helper().ConnectPhone(u"Reception"_s));
-}
-
-TEST_F(PhoneConnectionTest, MissingPortDialsOnNoTrunkAndReportsTheFailure)
-{
-    TestWorkstation::writeFile(gsLocalIni,
-                               "[VoiceBoard]\r\nDriver=simulated\r\nTimeScale=0.001\r\n");
-    EXPECT_FALSE(helper().ConnectPhone(u"Switchboard"_s));
-    ASSERT_EQ(prompter.boxes.size(), 1);
-    EXPECT_TRUE(prompter.boxes[0].text.startsWith(u"Error 31002 "));
-    // Port 0 has a log file of its own.
-    EXPECT_EQ(portLogTexts(0).value(2), u"Trunk Channel=-1");
-    // What the steps before the failure set stays.
-    EXPECT_EQ(msgPortUsage(), u"Switchboard");
 }
 
 TEST_F(PhoneConnectionTest, DisconnectCallHangsUpOnceAndDeletesAnExistingFile)
@@ -199,4 +192,39 @@ TEST_F(PhoneConnectionTest, AHangUpThatKeepsFailingEndsAfterOneRetry)
     // The route is closed: the next play does nothing.
     helper().PlayWithVoiceBoard(msg);
     EXPECT_EQ(stuck->plays().size(), 1);
+}
+
+TEST_F(PhoneConnectionTest, UnknownOrFailingDriversFallBackToNoneWithALogLine)
+{
+    // No settings: no voice board, and nothing to log.
+    TestWorkstation::writeFile(gsLocalIni, "");
+    EXPECT_EQ(readVoiceBoardConfig(gsLocalIni).waveDevice, u"soundcard");
+    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+    EXPECT_TRUE(errorLog().isEmpty());
+
+    TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=Dialogic9\r\n");
+    restart();
+    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+    EXPECT_FALSE(helper().SoundCardIsInstalled());
+    EXPECT_TRUE(errorLog().contains(
+        u"VN-Orvak - 'VoiceBoard Driver \"dialogic9\": unknown name; using none'\r\n"));
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+    // The "none" board refuses line work; the helper reports it.
+    EXPECT_FALSE(helper().ConnectPhone(u"Switchboard"_s));
+    EXPECT_TRUE(prompter.boxes.value(0).text.startsWith(u"Error 31001 "));
+    // What the steps before the failure set stays.
+    EXPECT_EQ(msgPortUsage(), u"Switchboard");
+
+    registerVoiceBoard(
+        u"broken"_s,
+        [](const VoiceBoardConfig &, std::unique_ptr<WaveDevice>) -> std::unique_ptr<VoiceBocx> {
+            throw std::runtime_error("no card");
+        });
+    TestWorkstation::writeFile(gsLocalIni,
+                               "[VoiceBoard]\r\nDriver=broken\r\nWaveDevice=simulated\r\n");
+    restart();
+    // The wave half still works behind the fallback board.
+    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+    EXPECT_TRUE(helper().SoundCardIsInstalled());
+    EXPECT_TRUE(errorLog().contains(u"Driver \"broken\": no card; using none"));
 }

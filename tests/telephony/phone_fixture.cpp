@@ -9,8 +9,6 @@ using namespace modVNQRN;
 
 PhoneFixture::PhoneFixture()
 {
-    local = ws.root() + u"local/";
-    data = ws.root() + u"data/";
     QDir().mkpath(local);
     QDir().mkpath(data);
     gsLocalPath = local;
@@ -36,12 +34,6 @@ clsPhoneHelp &PhoneFixture::helper()
     return *phone;
 }
 
-void PhoneFixture::restart()
-{
-    hangups.reset();
-    phone.reset();
-}
-
 VoiceBocxLib::SimulatedVoiceBoard &PhoneFixture::board()
 {
     helper();
@@ -49,12 +41,6 @@ VoiceBocxLib::SimulatedVoiceBoard &PhoneFixture::board()
     if (!b)
         throw std::runtime_error("no simulated board");
     return *b;
-}
-
-clsPhoneHelp &PhoneFixture::connected()
-{
-    EXPECT_TRUE(helper().ConnectPhone(QStringLiteral("Switchboard")));
-    return *phone;
 }
 
 QString PhoneFixture::voiceFile(const QString &name, int seconds)

@@ -26,10 +26,14 @@ protected:
     /// Creates the helper (and its board) from the settings file.
     clsPhoneHelp &helper();
     /// Drops the helper and its board: the next helper() reads the settings again.
-    void restart();
+    void restart()
+    {
+        hangups.reset();
+        phone.reset();
+    }
     VoiceBocxLib::SimulatedVoiceBoard &board();
-    /// The helper with a call up on the message line.
-    clsPhoneHelp &connected();
+    /// Puts a call up on the message line.
+    void connected() { EXPECT_TRUE(helper().ConnectPhone(QStringLiteral("Switchboard"))); }
 
     /// A voice file of `seconds` seconds (4000 bytes a second).
     QString voiceFile(const QString &name, int seconds);
@@ -40,8 +44,8 @@ protected:
     TestWorkstation ws;
     FakeClock clock;
     RecordingPrompter prompter;
-    QString local;
-    QString data;
+    QString local = ws.root() + u"local/";
+    QString data = ws.root() + u"data/";
     // Declared last: destroyed before the clock and the prompter it uses.
     std::unique_ptr<clsPhoneHelp> phone;
     std::unique_ptr<QSignalSpy> hangups;
