@@ -5,6 +5,8 @@
 #include "shared/profile.h"
 #include "telephony/voice_board_registry.h"
 
+#include <QElapsedTimer>
+
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
 using namespace Qt::StringLiterals;
@@ -227,4 +229,18 @@ TEST_F(PhoneConnectionTest, UnknownOrFailingDriversFallBackToNoneWithALogLine)
     EXPECT_FALSE(helper().VoiceBoardIsInstalled());
     EXPECT_TRUE(helper().SoundCardIsInstalled());
     EXPECT_TRUE(errorLog().contains(u"Driver \"broken\": no card; using none"));
+}
+
+// The simulated board plays in scaled real time: the demo's messages last as
+// long as they sound, neither cut short nor drawn out.
+TEST_F(PhoneConnectionTest, PlaybackLastsAsLongAsTheMessageScaled)
+{
+    connected();
+    board().setTimeScale(0.01);
+    const QString msg = voiceFile(u"TEMP.vox"_s, 10); // 10 s -> 100 ms, 80 ms from second 2
+    QElapsedTimer timer;
+    timer.start();
+    board().PlayFile(msg, 1, {}, 2);
+    EXPECT_GE(timer.elapsed(), 75);
+    EXPECT_LT(timer.elapsed(), 1000);
 }
