@@ -59,7 +59,7 @@ TEST_F(PhoneConnectionTest, AnUnansweredCallReleasesTheLineOnlyOnStatus112)
     for (const qint32 status : {kCallFailed, kCallNoAnswer, kCallBusy}) {
         SCOPED_TRACE(status);
         const bool released = status == kCallFailed;
-        writeIni();
+        writeIni(); // a fresh line: no MsgPortUsage
         restart();
         prompter.boxes.clear();
         board().setDialOutcome(status, 1);
