@@ -1,10 +1,10 @@
 #include "monitor_capture.h"
 
-#include <QThread>
-
 #include <algorithm>
 #include <csignal>
 #include <limits>
+
+using namespace Qt::StringLiterals;
 
 MonitorCapture::MonitorCapture()
 {
@@ -19,48 +19,32 @@ MonitorCapture::~MonitorCapture()
 
 bool MonitorCapture::start()
 {
-    m_parec.start(QStringLiteral("parec"),
-                  {QStringLiteral("-d"), QStringLiteral("vsink.monitor"),
-                   QStringLiteral("--rate=8000"), QStringLiteral("--channels=1"),
-                   QStringLiteral("--format=s16le"), QStringLiteral("--latency-msec=20")});
-    if (!m_parec.waitForStarted(3000))
-        return false;
-    // Recording has begun once the server lists it. An idle null sink hands
-    // its monitor's samples out only every few seconds, so they are no sign.
+    m_parec.start(u"parec"_s, {u"-d"_s, u"vsink.monitor"_s, u"--rate=8000"_s, u"--channels=1"_s,
+                               u"--format=s16le"_s, u"--latency-msec=20"_s});
+    return m_parec.waitForStarted(3000);
+}
+
+bool MonitorCapture::collectUntil(const std::function<bool()> &done, int timeoutMs)
+{
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 3000) {
-        QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
-                                              QStringLiteral("source-outputs")});
-        if (pactl.waitForFinished(1000) && !pactl.readAllStandardOutput().trimmed().isEmpty())
-            return true;
-        QThread::msleep(20);
+    while (!done() && waited.elapsed() < timeoutMs) {
+        m_parec.waitForReadyRead(20);
+        collect();
     }
-    return false;
+    return done();
 }
 
 bool MonitorCapture::waitForFlow(int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
     const qsizetype before = m_samples.size();
-    while (m_samples.size() < before + 1600 && waited.elapsed() < timeoutMs) {
-        m_parec.waitForReadyRead(50);
-        collect();
-    }
-    return m_samples.size() >= before + 1600;
+    return collectUntil([&] { return m_samples.size() >= before + 1600; }, timeoutMs);
 }
 
 void MonitorCapture::settle(double clockMs, int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < timeoutMs &&
-           (m_chunks.isEmpty() || m_chunks.last().second < clockMs + 40)) {
-        m_parec.waitForReadyRead(20);
-        collect();
-    }
+    collectUntil([&] { return !m_chunks.isEmpty() && m_chunks.last().second >= clockMs + 40; },
+                 timeoutMs);
 }
 
 void MonitorCapture::stop()

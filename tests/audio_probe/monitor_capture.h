@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QVector>
 
+#include <functional>
+
 /// Records what reaches the null sink "vsink" (its monitor, 8000 Hz mono
 /// 16-bit) with parec, and when each part of it arrived.
 class MonitorCapture
@@ -12,7 +14,7 @@ public:
     MonitorCapture();
     ~MonitorCapture();
 
-    /// Starts parec and waits (bounded) until the server lists the recording.
+    /// Starts parec.
     bool start();
     /// Waits (at most `timeoutMs`) until recorded samples flow. An idle null
     /// sink hands them out only every two seconds; once a recording runs it
@@ -34,6 +36,8 @@ public:
 
 private:
     void collect();
+    /// Collects until `done` holds, at most `timeoutMs`; whether it holds.
+    bool collectUntil(const std::function<bool()> &done, int timeoutMs);
 
     QProcess m_parec;
     QElapsedTimer m_clock;

@@ -2,34 +2,22 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 
-#include <csignal>
+using namespace Qt::StringLiterals;
 
 PulseNullSink::~PulseNullSink()
 {
-    if (!m_running)
-        return;
-    int id = 0;
-    QFile pidFile(m_dir.path() + QStringLiteral("/xdg/pulse/pid"));
-    if (pidFile.open(QIODevice::ReadOnly))
-        id = pidFile.readAll().trimmed().toInt();
-    if (!pactl({QStringLiteral("exit")}) && id > 0)
-        ::kill(id, SIGTERM);
     // Let the server leave its folder before the folder is removed.
-    QElapsedTimer waited;
-    waited.start();
-    while (id > 0 && ::kill(id, 0) == 0 && waited.elapsed() < 3000)
-        QThread::msleep(10);
+    m_server.terminate();
+    m_server.waitForFinished(3000);
 }
 
 bool PulseNullSink::pactl(const QStringList &args, int timeoutMs) const
 {
     QProcess p;
-    p.start(QStringLiteral("pactl"), args);
+    p.start(u"pactl"_s, args);
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished(1000);
@@ -40,52 +28,46 @@ bool PulseNullSink::pactl(const QStringList &args, int timeoutMs) const
 
 bool PulseNullSink::start()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty()) {
-        m_failure = QStringLiteral("pulseaudio or pactl is not installed");
-        return false;
-    }
-    if (!m_dir.isValid()) {
-        m_failure = QStringLiteral("no temporary folder");
+    if (QStandardPaths::findExecutable(u"pulseaudio"_s).isEmpty() ||
+        QStandardPaths::findExecutable(u"pactl"_s).isEmpty()) {
+        m_failure = u"pulseaudio or pactl is not installed"_s;
         return false;
     }
     const QString root = m_dir.path();
-    QDir().mkpath(root + QStringLiteral("/xdg"));
-    QDir().mkpath(root + QStringLiteral("/home"));
-    QFile::setPermissions(root + QStringLiteral("/xdg"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString socket = root + QStringLiteral("/pulse.sock");
-    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/xdg")).toUtf8());
-    qputenv("HOME", (root + QStringLiteral("/home")).toUtf8());
-    qputenv("PULSE_SERVER", (QStringLiteral("unix:") + socket).toUtf8());
-
-    const int rc = QProcess::execute(
-        QStringLiteral("pulseaudio"),
-        {QStringLiteral("-n"), QStringLiteral("--daemonize=yes"),
-         QStringLiteral("--exit-idle-time=-1"),
-         QStringLiteral("--log-target=file:") + root + QStringLiteral("/pa.log"),
-         QStringLiteral("-L"),
-         QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket,
-         QStringLiteral("-L"),
-         QStringLiteral("module-null-sink sink_name=vsink rate=8000 channels=1 "
-                        "sink_properties=device.description=VirtualSink"),
-         QStringLiteral("-L"), QStringLiteral("module-always-sink")});
-    if (rc != 0) {
-        m_failure = QStringLiteral("pulseaudio did not start (exit code %1)").arg(rc);
+    if (!m_dir.isValid() || !QDir().mkpath(root + u"/xdg") || !QDir().mkpath(root + u"/home")) {
+        m_failure = u"no temporary folder"_s;
         return false;
     }
-    m_running = true;
+    QFile::setPermissions(root + u"/xdg",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString socket = root + u"/pulse.sock";
+    qputenv("XDG_RUNTIME_DIR", (root + u"/xdg").toUtf8());
+    qputenv("HOME", (root + u"/home").toUtf8());
+    qputenv("PULSE_SERVER", (u"unix:" + socket).toUtf8());
+
+    // In the foreground, as a child of this process: the destructor ends it.
+    m_server.setStandardOutputFile(QProcess::nullDevice());
+    m_server.setStandardErrorFile(QProcess::nullDevice());
+    m_server.start(u"pulseaudio"_s,
+                   {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s,
+                    u"--log-target=file:"_s + root + u"/pa.log", u"-L"_s,
+                    u"module-native-protocol-unix auth-anonymous=1 socket="_s + socket, u"-L"_s,
+                    u"module-null-sink sink_name=vsink rate=8000 channels=1 "
+                    u"sink_properties=device.description=VirtualSink"_s,
+                    u"-L"_s, u"module-always-sink"_s});
     QElapsedTimer waited;
     waited.start();
-    while (!pactl({QStringLiteral("info")}, 1000)) {
-        if (waited.elapsed() > 5000) {
-            m_failure = QStringLiteral("pulseaudio started but does not answer");
+    while (!pactl({u"info"_s}, 1000)) {
+        if (m_server.waitForFinished(0) || waited.elapsed() > 5000) {
+            m_failure = m_server.state() == QProcess::NotRunning
+                            ? u"pulseaudio did not start (exit code %1)"_s.arg(m_server.exitCode())
+                            : u"pulseaudio started but does not answer"_s;
             return false;
         }
         QThread::msleep(50);
     }
-    if (!pactl({QStringLiteral("set-default-sink"), QStringLiteral("vsink")})) {
-        m_failure = QStringLiteral("the null sink could not be made the default");
+    if (!pactl({u"set-default-sink"_s, u"vsink"_s})) {
+        m_failure = u"the null sink could not be made the default"_s;
         return false;
     }
     return true;

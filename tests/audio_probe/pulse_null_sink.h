@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -10,10 +11,7 @@
 class PulseNullSink
 {
 public:
-    PulseNullSink() = default;
     ~PulseNullSink();
-    PulseNullSink(const PulseNullSink &) = delete;
-    PulseNullSink &operator=(const PulseNullSink &) = delete;
 
     /// Starts the server and waits (at most a few seconds) until it answers.
     /// False, with failure() saying why, when it cannot run here.
@@ -24,6 +22,6 @@ private:
     bool pactl(const QStringList &args, int timeoutMs = 3000) const;
 
     QTemporaryDir m_dir;
+    QProcess m_server;
     QString m_failure;
-    bool m_running = false;
 };

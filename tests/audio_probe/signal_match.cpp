@@ -46,13 +46,10 @@ SignalMatch findSignal(const QVector<qint16> &reference, const QVector<qint16> &
 
 std::pair<qint64, qint64> soundSpan(const QVector<qint16> &samples, int threshold)
 {
-    qint64 first = -1, last = -1;
-    for (qint64 i = 0; i < samples.size(); ++i) {
-        if (std::abs(int(samples[i])) > threshold) {
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-    }
-    return first < 0 ? std::pair<qint64, qint64>{0, 0} : std::pair<qint64, qint64>{first, last + 1};
+    const auto loud = [threshold](qint16 s) { return std::abs(int(s)) > threshold; };
+    const auto first = std::find_if(samples.begin(), samples.end(), loud);
+    if (first == samples.end())
+        return {0, 0};
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud);
+    return {first - samples.begin(), samples.rend() - last};
 }

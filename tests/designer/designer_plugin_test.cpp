@@ -23,17 +23,14 @@ TEST(DesignerPluginTest, OffersTheControlUnderTheNameAndHeaderFormsUse)
     // The header a generated form includes, as the package installs it.
     EXPECT_EQ(plugin->includeFile(), u"control/message_control.h");
 
-    // The XML Designer drops on a form names the same class.
+    // The XML Designer drops on a form names the same class and header.
     QDomDocument dom;
     ASSERT_TRUE(dom.setContent(plugin->domXml()));
-    const QDomElement widget = dom.documentElement().firstChildElement(QStringLiteral("widget"));
-    EXPECT_EQ(widget.attribute(QStringLiteral("class")), plugin->name());
-    EXPECT_EQ(dom.documentElement()
-                  .firstChildElement(QStringLiteral("customwidgets"))
-                  .firstChildElement(QStringLiteral("customwidget"))
-                  .firstChildElement(QStringLiteral("header"))
-                  .text(),
-              plugin->includeFile());
+    const auto first = [&](const char *tag) {
+        return dom.elementsByTagName(QString::fromLatin1(tag)).item(0).toElement();
+    };
+    EXPECT_EQ(first("widget").attribute(QStringLiteral("class")), plugin->name());
+    EXPECT_EQ(first("header").text(), plugin->includeFile());
 
     // On the form: the control with its buttons, its polling switched off.
     QWidget form;

@@ -32,18 +32,12 @@ class HostWindowTest : public ::testing::Test
 protected:
     HostWindowTest()
     {
-        // Polls only when a test ticks; the simulated board plays in no time.
-        TestWorkstation::writeFile(ws.localAppFolder() + u"QelLocal.ini",
-                                   "[Zuzidivuz]\nVnPath=" + ws.root().toUtf8() +
-                                       "inst\n[Messages]\nMsgTimer=0\nMsgport=1\n"
-                                       "ConnectString=201\n[VoiceBoard]\nDriver=simulated\n"
-                                       "TimeScale=0.001\n");
+        ws.writeLocalIni(kSimulatedBoardSettings);
         for (const char *name : {"NA000000007A", "MA000000007B", "NA000000003A", "MA000000012A"})
-            writeMessageFile(messages(), QString::fromLatin1(name) + u".vox",
+            writeMessageFile(ws.messagesFolder(), QString::fromLatin1(name) + u".vox",
                              QDateTime(QDate(2026, 3, 14), QTime(8, 0)), QByteArray(8000, '\x11'));
     }
 
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
     const QStringList &log() { return window.eventLog().entries(); }
     QString row(const QString &id)
     {
@@ -95,7 +89,8 @@ TEST_F(HostWindowTest, TheListFollowsTheFolderAndTheControlWithoutPickingAgain)
 
     // Another workstation heard entity 7's new message: a poll refreshes the
     // list, and refilling it is no pick, so the control is not asked again.
-    ASSERT_TRUE(QFile::rename(messages() + u"NA000000007A.vox", messages() + u"MA000000007A.vox"));
+    ASSERT_TRUE(QFile::rename(ws.messagesFolder() + u"NA000000007A.vox",
+                              ws.messagesFolder() + u"MA000000007A.vox"));
     window.control().core().tmrCalls_Timer();
     EXPECT_EQ(log().mid(before), (QStringList{u"MsgUpdated MsgCnt=4 NewMsgCnt=1 MsgTodayCnt=4 "
                                               u"LastMsgDate=2026-03-14 08:00:00"_s}));
@@ -110,15 +105,14 @@ TEST_F(HostWindowTest, TheListFollowsTheFolderAndTheControlWithoutPickingAgain)
                            u"FinishedPlayingNewMsg NewMsgCnt=0"_s}));
     EXPECT_EQ(window.picker().selectedId(), u"3");
     EXPECT_EQ(row(u"3"_s), u"3 1 ");
-    EXPECT_TRUE(QFile::exists(messages() + u"MA000000003A.vox"));
+    EXPECT_TRUE(QFile::exists(ws.messagesFolder() + u"MA000000003A.vox"));
     EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'\n'));
 }
 
 TEST_F(HostWindowTest, AFailingCallIsShownToTheOperatorAndTheWindowGoesOn)
 {
     const auto setTimer = [&](const QString &value) {
-        modVNQRN::WriteProfileString(u"Messages"_s, u"MsgTimer"_s, value,
-                                     ws.localAppFolder() + u"QelLocal.ini");
+        modVNQRN::WriteProfileString(u"Messages"_s, u"MsgTimer"_s, value, ws.localIni());
     };
     setTimer(u"3000000"_s); // times 1000 overflows
     EXPECT_FALSE(window.start(u"VN-Console"_s));

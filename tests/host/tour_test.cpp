@@ -36,9 +36,7 @@ TEST(TourTest, TheDemoTourRunsToTheEndOffscreenWithAScreenshotPerStep)
     // Messages of 4 to 7 s play in 0.4 to 0.7 s: long enough to pause one.
     options.timeScale = 0.1;
     const DemoInstallation demo = makeDemoInstallation(options);
-    qputenv("VNORVAK_LOCAL_APPDATA", demo.appDataFolder.toUtf8());
-    qputenv("VNORVAK_MACHINE_DIR", demo.machineFolder.toUtf8());
-    qputenv("VNORVAK_SYSTEM_DIR", demo.systemFolder.toUtf8());
+    TestWorkstation::useFolders(demo.appDataFolder, demo.machineFolder, demo.systemFolder);
 
     HostWindow window;
     window.show();
@@ -74,7 +72,7 @@ TEST(TourTest, TheDemoTourRunsToTheEndOffscreenWithAScreenshotPerStep)
     window.shutdown();
 }
 
-TEST(TourTest, AStateThatNeverComesFailsTheStepInTimeAndRunsTheCleanup)
+TEST(TourTest, AStateThatNeverComesOrAScreenshotFolderThatCannotBeMadeFailsTheTour)
 {
     TestWorkstation ws;
     FakeClock clock;
@@ -102,21 +100,17 @@ TEST(TourTest, AStateThatNeverComesFailsTheStepInTimeAndRunsTheCleanup)
     EXPECT_TRUE(cleanedUp);
     EXPECT_FALSE(laterStepRan);
     EXPECT_TRUE(QFileInfo(ws.root() + u"shots/01-play-failed.png").isFile());
-}
 
-TEST(TourTest, AScreenshotFolderThatCannotBeMadeFailsTheTour)
-{
-    TestWorkstation ws;
+    // A screenshot folder that cannot be made fails the tour before its first step.
     TestWorkstation::writeFile(ws.root() + u"file", "not a folder");
-    QWidget window;
-    TourRunner runner(window, ws.root() + u"file/shots");
+    TourRunner blocked(window, ws.root() + u"file/shots");
     bool ran = false;
-    runner.addStep({u"Play"_s, u"playing"_s, [&] { ran = true; }, [] { return true; }});
-    QSignalSpy finished(&runner, &TourRunner::finished);
-    runner.start();
-    ASSERT_TRUE(finished.wait(10000));
-    EXPECT_FALSE(runner.succeeded());
-    EXPECT_TRUE(runner.failure().contains(u"file/shots")) << qPrintable(runner.failure());
+    blocked.addStep({u"Play"_s, u"playing"_s, [&] { ran = true; }, [] { return true; }});
+    QSignalSpy blockedFinished(&blocked, &TourRunner::finished);
+    blocked.start();
+    ASSERT_TRUE(blockedFinished.wait(10000));
+    EXPECT_FALSE(blocked.succeeded());
+    EXPECT_TRUE(blocked.failure().contains(u"file/shots")) << qPrintable(blocked.failure());
     EXPECT_FALSE(ran);
 }
 

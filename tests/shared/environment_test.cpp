@@ -2,6 +2,7 @@
 #include "shared/error.h"
 
 #include "support/test_environment.h"
+#include "support/thrown_error.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@ namespace
 class InitEnvironmentTest : public ::testing::Test
 {
 protected:
-    QString localIni() const { return ws.localAppFolder() + u"QelLocal.ini"; }
     // Writes the settings file at `path`, or removes it when `body` is empty.
     static void setIni(const QString &path, const QByteArray &body)
     {
@@ -42,7 +42,7 @@ TEST_F(InitEnvironmentTest, FindsTheInstallationThroughTheFirstSettingsFileWithA
         QString ini, app, localPath;
     } rows[] = {
         {"[Zuzidivuz]\nVnPath=/inst\n", "[Zuzidivuz]\nVnPath=/other\nLocalPath=/elsewhere\n", "",
-         localIni(), u"/inst/"_s, ws.localAppFolder()}, // "LocalPath" is not read locally
+         ws.localIni(), u"/inst/"_s, ws.localAppFolder()}, // "LocalPath" is not read locally
         {"[Zuzidivuz]\nAppPrefix=XY\n", "[zuzidivuz]\nvnpath=/srv/inst/\nLOCALPATH=/var/ws\n", "",
          machineIni, u"/srv/inst/"_s, u"/var/ws/"_s},
         {"", "", "[Zuzidivuz]\nVnPath=/sys/inst\n", u"QelLocal.ini"_s, u"/sys/inst/"_s, u"/"_s},
@@ -50,7 +50,7 @@ TEST_F(InitEnvironmentTest, FindsTheInstallationThroughTheFirstSettingsFileWithA
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.app.toStdString());
-        setIni(localIni(), row.local);
+        setIni(ws.localIni(), row.local);
         setIni(machineIni, row.machine);
         setIni(ws.systemFolder() + u"QelLocal.ini", row.system);
         InitEnvironment(u"VN"_s);
@@ -63,7 +63,7 @@ TEST_F(InitEnvironmentTest, FindsTheInstallationThroughTheFirstSettingsFileWithA
 
 TEST_F(InitEnvironmentTest, PrefixChoosesTheApplicationFolderAndDataDirectory)
 {
-    setIni(localIni(), "[Zuzidivuz]\nVnPath=/inst\nAppPrefix=xy\n");
+    setIni(ws.localIni(), "[Zuzidivuz]\nVnPath=/inst\nAppPrefix=xy\n");
     InitEnvironment(u"vn"_s); // the caller's prefix beats "AppPrefix"
     EXPECT_EQ(gsDataPath, u"/inst/VNT/Data/");
 
@@ -87,12 +87,7 @@ TEST_F(InitEnvironmentTest, NoApplicationDataFolderIsAFailureOfTheCall)
     qunsetenv("HOME");
     qunsetenv("XDG_DATA_HOME");
     gsAppPath = u"kept"_s;
-    try {
-        InitEnvironment(u"VN"_s);
-        ADD_FAILURE() << "no error";
-    } catch (const Error &e) {
-        EXPECT_EQ(e.number(), errPathNotFound);
-    }
+    EXPECT_EQ(thrownError([] { InitEnvironment(u"VN"_s); }).number(), errPathNotFound);
     EXPECT_EQ(gsAppPath, u"kept");
     qputenv("VNORVAK_LOCAL_APPDATA", appdata);
     qputenv("HOME", home);

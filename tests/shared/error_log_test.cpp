@@ -61,37 +61,30 @@ TEST_F(ErrorLogTest, ReportErrorLogsAndShowsTheComposedMessage)
               "Mar14 09:30:00 VN-Orvak - '" + expected.toUtf8() + "'\r\n");
 
     // An error of our own carries the line that raised it; the context is
-    // made printable, and an empty one is left out.
+    // made printable (control and non-ASCII characters marked, "~" kept), and
+    // an empty one is left out.
     const int line = __LINE__ + 1;
     const Error own(errOverflow);
-    ReportError(own, u"tab\there"_s);
+    ReportError(own, u"tab\t~\u00e9\u20ac\u0100\x7f"_s);
     EXPECT_EQ(
         prompter.boxes.back().text,
-        QStringLiteral("Error 6 { 6-Overflow } occurred at %1 in VNOrvak... tab<9>here").arg(line));
+        u"Error 6 { 6-Overflow } occurred at %1 in VNOrvak... tab<9>~<233><128>?<127>"_s.arg(line));
     ReportError(own, QString());
     EXPECT_TRUE(prompter.boxes.back().text.endsWith(u" in VNOrvak"));
 }
 
 TEST_F(ErrorLogTest, CurrentErrorTranslatesForeignExceptions)
 {
-    try {
-        throw std::runtime_error("boom");
-    } catch (...) {
-        const Error e = currentError();
-        EXPECT_EQ(e.number(), errUnexpected);
-        EXPECT_EQ(e.description(), u"boom");
-    }
-    try {
-        throw std::bad_alloc();
-    } catch (...) {
-        EXPECT_EQ(currentError().number(), errOutOfMemory);
-    }
-}
-
-TEST_F(ErrorLogTest, MakePrintableMarksControlAndNonAsciiCharacters)
-{
-    EXPECT_EQ(MakePrintable(QStringLiteral("a\r\nb\tc~")), u"a<13><10>b<9>c~");
-    EXPECT_EQ(MakePrintable(QStringLiteral("\u00e9\u20ac\u0100\x7f")), u"<233><128>?<127>");
+    const auto translated = [](auto thrown) {
+        try {
+            throw thrown;
+        } catch (...) {
+            return currentError();
+        }
+    };
+    EXPECT_EQ(translated(std::runtime_error("boom")).number(), errUnexpected);
+    EXPECT_EQ(translated(std::runtime_error("boom")).description(), u"boom");
+    EXPECT_EQ(translated(std::bad_alloc()).number(), errOutOfMemory);
 }
 
 // Lines longer than 100 characters go on in quoted pieces; a line-break

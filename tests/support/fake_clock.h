@@ -15,17 +15,11 @@ public:
     ~FakeClock() override { modVNQRN::setAppClock(nullptr); }
 
     QDateTime now() const override { return m_now; }
-    void sleepMs(int ms) override
-    {
-        m_slept += ms;
-        advanceMs(ms);
-    }
+    void sleepMs(int ms) override { advanceMs(ms); }
 
     void set(const QDateTime &when) { m_now = when; }
     void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
-    qint64 sleptMs() const { return m_slept; }
 
 private:
     QDateTime m_now;
-    qint64 m_slept = 0;
 };

@@ -7,12 +7,23 @@
 
 TestWorkstation::TestWorkstation()
 {
-    qputenv("VNORVAK_LOCAL_APPDATA", (root() + u"appdata").toUtf8());
-    qputenv("VNORVAK_MACHINE_DIR", machineFolder().toUtf8());
-    qputenv("VNORVAK_SYSTEM_DIR", systemFolder().toUtf8());
+    useFolders(root() + u"appdata", machineFolder(), systemFolder());
     QDir().mkpath(machineFolder());
     QDir().mkpath(systemFolder());
     clearEnvironmentRecord();
+}
+
+void TestWorkstation::writeLocalIni(const QByteArray &settings) const
+{
+    writeFile(localIni(), "[Zuzidivuz]\nVnPath=" + root().toUtf8() + "inst\n" + settings);
+}
+
+void TestWorkstation::useFolders(const QString &appData, const QString &machine,
+                                 const QString &system)
+{
+    qputenv("VNORVAK_LOCAL_APPDATA", appData.toUtf8());
+    qputenv("VNORVAK_MACHINE_DIR", machine.toUtf8());
+    qputenv("VNORVAK_SYSTEM_DIR", system.toUtf8());
 }
 
 void TestWorkstation::clearEnvironmentRecord()

@@ -1,6 +1,8 @@
 // main() of every test executable: a headless widget application first, then
 // GoogleTest, with the user's real folders out of reach.
 
+#include "test_environment.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,9 +18,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     // No test may fall back on the real machine or user folders.
-    qputenv("VNORVAK_LOCAL_APPDATA", (runtime.path() + QStringLiteral("/appdata")).toUtf8());
-    qputenv("VNORVAK_MACHINE_DIR", (runtime.path() + QStringLiteral("/machine")).toUtf8());
-    qputenv("VNORVAK_SYSTEM_DIR", (runtime.path() + QStringLiteral("/system")).toUtf8());
+    TestWorkstation::useFolders(runtime.path() + u"/appdata", runtime.path() + u"/machine",
+                                runtime.path() + u"/system");
     QStandardPaths::setTestModeEnabled(true);
     QLocale::setDefault(QLocale::c());
 

@@ -1,8 +1,11 @@
 #include "phone_fixture.h"
 
 #include "shared/environment.h"
+#include "shared/error_log.h"
 #include "shared/profile.h"
 #include "telephony/voice_board_registry.h"
+
+#include <QElapsedTimer>
 
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
@@ -16,6 +19,11 @@ using PhoneConnectionTest = PhoneFixture;
 void setProfile(const QString &section, const QString &key, const QString &value)
 {
     WriteProfileString(section, key, value, gsLocalIni);
+}
+
+QString errorLog()
+{
+    return QString::fromUtf8(TestWorkstation::readFile(errorLogPath(appClock().now().date())));
 }
 
 } // namespace
@@ -51,7 +59,7 @@ TEST_F(PhoneConnectionTest, AnUnansweredCallReleasesTheLineOnlyOnStatus112)
     for (const qint32 status : {kCallFailed, kCallNoAnswer, kCallBusy}) {
         SCOPED_TRACE(status);
         const bool released = status == kCallFailed;
-        writeIni();
+        writeIni(); // a fresh line: no MsgPortUsage
         restart();
         prompter.boxes.clear();
         board().setDialOutcome(status, 1);
@@ -96,19 +104,6 @@ TEST_F(PhoneConnectionTest, LineHeldByAProgramOrNoNameBlocksTheCall)
 
     setProfile(u"Messages"_s, u"MsgPortUsage"_s, QString());
     EXPECT_TRUE(helper().ConnectPhone(u"Reception"_s));
-}
-
-TEST_F(PhoneConnectionTest, MissingPortDialsOnNoTrunkAndReportsTheFailure)
-{
-    TestWorkstation::writeFile(gsLocalIni,
-                               "[VoiceBoard]\r\nDriver=simulated\r\nTimeScale=0.001\r\n");
-    EXPECT_FALSE(helper().ConnectPhone(u"Switchboard"_s));
-    ASSERT_EQ(prompter.boxes.size(), 1);
-    EXPECT_TRUE(prompter.boxes[0].text.startsWith(u"Error 31002 "));
-    // Port 0 has a log file of its own.
-    EXPECT_EQ(portLogTexts(0).value(2), u"Trunk Channel=-1");
-    // What the steps before the failure set stays.
-    EXPECT_EQ(msgPortUsage(), u"Switchboard");
 }
 
 TEST_F(PhoneConnectionTest, DisconnectCallHangsUpOnceAndDeletesAnExistingFile)
@@ -199,4 +194,53 @@ TEST_F(PhoneConnectionTest, AHangUpThatKeepsFailingEndsAfterOneRetry)
     // The route is closed: the next play does nothing.
     helper().PlayWithVoiceBoard(msg);
     EXPECT_EQ(stuck->plays().size(), 1);
+}
+
+TEST_F(PhoneConnectionTest, UnknownOrFailingDriversFallBackToNoneWithALogLine)
+{
+    // No settings: no voice board, and nothing to log.
+    TestWorkstation::writeFile(gsLocalIni, "");
+    EXPECT_EQ(readVoiceBoardConfig(gsLocalIni).waveDevice, u"soundcard");
+    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+    EXPECT_TRUE(errorLog().isEmpty());
+
+    TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=Dialogic9\r\n");
+    restart();
+    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+    EXPECT_FALSE(helper().SoundCardIsInstalled());
+    EXPECT_TRUE(errorLog().contains(
+        u"VN-Orvak - 'VoiceBoard Driver \"dialogic9\": unknown name; using none'\r\n"));
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+    // The "none" board refuses line work; the helper reports it.
+    EXPECT_FALSE(helper().ConnectPhone(u"Switchboard"_s));
+    EXPECT_TRUE(prompter.boxes.value(0).text.startsWith(u"Error 31001 "));
+    // What the steps before the failure set stays.
+    EXPECT_EQ(msgPortUsage(), u"Switchboard");
+
+    registerVoiceBoard(
+        u"broken"_s,
+        [](const VoiceBoardConfig &, std::unique_ptr<WaveDevice>) -> std::unique_ptr<VoiceBocx> {
+            throw std::runtime_error("no card");
+        });
+    TestWorkstation::writeFile(gsLocalIni,
+                               "[VoiceBoard]\r\nDriver=broken\r\nWaveDevice=simulated\r\n");
+    restart();
+    // The wave half still works behind the fallback board.
+    EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+    EXPECT_TRUE(helper().SoundCardIsInstalled());
+    EXPECT_TRUE(errorLog().contains(u"Driver \"broken\": no card; using none"));
+}
+
+// The simulated board plays in scaled real time: the demo's messages last as
+// long as they sound, neither cut short nor drawn out.
+TEST_F(PhoneConnectionTest, PlaybackLastsAsLongAsTheMessageScaled)
+{
+    connected();
+    board().setTimeScale(0.01);
+    const QString msg = voiceFile(u"TEMP.vox"_s, 10); // 10 s -> 100 ms, 80 ms from second 2
+    QElapsedTimer timer;
+    timer.start();
+    board().PlayFile(msg, 1, {}, 2);
+    EXPECT_GE(timer.elapsed(), 75);
+    EXPECT_LT(timer.elapsed(), 1000);
 }

@@ -50,24 +50,20 @@ TEST_F(PortLogTest, ASessionIsTracedLineByLineInOrder)
     EXPECT_EQ(portLogTexts().size(), 17);
 }
 
-TEST_F(PortLogTest, OnlyErrorLogExactlyOneSwitchesItOn)
+// A log that is off, or whose folder is missing, loses the lines but not the call.
+TEST_F(PortLogTest, OnlyErrorLogExactlyOneSwitchesItOnAndAMissingFolderLosesTheLines)
 {
-    for (const char *value : {"0", "2"}) {
+    for (const char *value : {"0", "2", "1"}) {
         writeIni(QByteArray("[Zuzidivuz]\r\nErrorLog=") + value + "\r\n");
+        if (*value == '1')
+            gsLocalPath = ws.root() + u"nowhere/";
         restart();
         connected();
         helper().PlayTone(2);
-        EXPECT_FALSE(QFileInfo::exists(local + u"Port3.txt")) << value;
+        EXPECT_FALSE(QFileInfo::exists(gsLocalPath + u"Port3.txt")) << value;
+        EXPECT_EQ(board().tones().size(), 2);
         helper().DisconnectCall();
     }
-}
-
-TEST_F(PortLogTest, AMissingFolderLosesTheLinesButNotTheCall)
-{
-    gsLocalPath = ws.root() + u"nowhere/";
-    connected();
-    helper().PlayTone(1);
-    EXPECT_EQ(board().tones().size(), 1);
     EXPECT_FALSE(QDir(gsLocalPath).exists());
     EXPECT_TRUE(prompter.boxes.isEmpty());
 }

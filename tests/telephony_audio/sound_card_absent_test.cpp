@@ -6,48 +6,32 @@
 #include "telephony/sound_card_player.h"
 
 #include "shared/error.h"
-#include "shared/profile.h"
 #include "support/recording_prompter.h"
 #include "support/test_environment.h"
+#include "support/thrown_error.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QLabel>
 
 using namespace VoiceBocxLib;
 
-TEST(SoundCardAbsentTest, NoOutputMeansNoWaveDeviceAndNoPlay)
-{
-    SoundCardPlayer player;
-    EXPECT_FALSE(player.isPresent());
-    EXPECT_EQ(player.findChannel(), -1);
-
-    TestWorkstation ws;
-    TestWorkstation::writeFile(ws.root() + u"N1.vox", QByteArray(800, '\x11'));
-    try {
-        player.play(ws.root() + u"N1.vox");
-        ADD_FAILURE() << "played without a sound card";
-    } catch (const modVNQRN::Error &e) {
-        EXPECT_EQ(e.description(), u"No sound card is installed");
-    }
-    EXPECT_FALSE(player.isPlaying());
-}
-
-// The whole chain: the sound-card wave device finds no output, the helper
-// reports no sound card, and the control says so.
-TEST(SoundCardAbsentTest, TheControlShowsNoSoundcardInstalled)
+// The whole chain: the sound-card wave device finds no output and refuses to
+// play, the helper reports no sound card, and the control says so.
+TEST(SoundCardAbsentTest, NoOutputMeansNoPlayAndTheControlShowsNoSoundcardInstalled)
 {
     TestWorkstation ws;
     RecordingPrompter prompter;
-    QDir().mkpath(ws.localAppFolder());
-    const QString ini = ws.localAppFolder() + u"QelLocal.ini";
-    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("VnPath"),
-                                 ws.root() + u"inst", ini);
-    modVNQRN::WriteProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"),
-                                 QStringLiteral("1"), ini);
-    TestWorkstation::writeFile(ws.root() + u"inst/VNT/Data/messages/N0000000042A.vox",
-                               QByteArray(800, '\x11'));
+    ws.writeLocalIni("SoundCard=1\n");
+    const QString message = ws.messagesFolder() + u"N0000000042A.vox";
+    TestWorkstation::writeFile(message, QByteArray(800, '\x11'));
+
+    SoundCardPlayer player;
+    EXPECT_FALSE(player.isPresent());
+    EXPECT_EQ(player.findChannel(), -1);
+    EXPECT_EQ(thrownError([&] { player.play(message); }).description(),
+              u"No sound card is installed");
+    EXPECT_FALSE(player.isPlaying());
 
     VNOrvak::MessageControl control;
     control.InitializeForProgram(QStringLiteral("VN-Console"));

@@ -30,17 +30,14 @@ protected:
     void SetUp() override
     {
         NullSinkTest::SetUp();
-        QDir().mkpath(messages());
-        const QString ini = ws.localAppFolder() + u"QelLocal.ini";
-        TestWorkstation::writeFile(ini, "[Zuzidivuz]\r\nVnPath=" + ws.root().toUtf8() +
-                                            "inst\r\nSoundCard=1\r\n[Messages]\r\nMsgTimer=0\r\n");
+        QDir().mkpath(ws.messagesFolder());
+        ws.writeLocalIni("SoundCard=1\n[Messages]\nMsgTimer=0\n");
     }
 
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
     // Writes a new message for entity 42; returns its decoded samples.
     QVector<qint16> message(const QString &name, int ms)
     {
-        const QString path = messages() + name + u".vox";
+        const QString path = ws.messagesFolder() + name + u".vox";
         writeVoxFile(path, speechLikeMessage(ms));
         return decodeVoxFile(path).samples;
     }
@@ -85,8 +82,8 @@ TEST_F(SoundCardPlaybackTest, PlayIsHeardWholeAndStopCutsItShort)
     EXPECT_GT(double(end - begin) / 8.0, 1500.0 + 900.0);
     EXPECT_LT(double(end - begin) / 8.0, 1500.0 + 1800.0);
 
-    EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
-    EXPECT_TRUE(QFile::exists(messages() + u"N0000000042B.vox")); // stopped: not heard
+    EXPECT_TRUE(QFile::exists(ws.messagesFolder() + u"M0000000042A.vox"));
+    EXPECT_TRUE(QFile::exists(ws.messagesFolder() + u"N0000000042B.vox")); // stopped: not heard
     EXPECT_EQ(button("cmdPlayAll")->text(), u"&Play");
     EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'|'));
 }

@@ -8,6 +8,7 @@
 #include "shared/error.h"
 #include "signal_match.h"
 #include "support/test_environment.h"
+#include "support/thrown_error.h"
 #include "test_message.h"
 
 #include <QElapsedTimer>
@@ -113,11 +114,7 @@ TEST_F(SoundCardPlayerTest, OddFilesPlayAsWhatTheyAreOrFailBeforeAnySound)
     EXPECT_EQ(player.elapsedMs(), 0);
     EXPECT_LT(t.elapsed(), 2000); // not held up by the noise
 
-    try {
-        player.play(ws.root() + u"gone.vox");
-        ADD_FAILURE() << "a missing file played";
-    } catch (const modVNQRN::Error &e) {
-        EXPECT_EQ(e.number(), modVNQRN::errFileNotFound);
-    }
+    EXPECT_EQ(thrownError([&] { player.play(ws.root() + u"gone.vox"); }).number(),
+              modVNQRN::errFileNotFound);
     EXPECT_FALSE(player.isPlaying());
 }

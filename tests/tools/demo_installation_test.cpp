@@ -9,6 +9,7 @@
 
 #include "support/fake_clock.h"
 #include "support/test_environment.h"
+#include "support/thrown_error.h"
 
 #include "shared/environment.h"
 #include "shared/error.h"
@@ -59,17 +60,14 @@ TEST_F(DemoInstallationTest, AWorkstationPointedAtItFindsADozenMessagesForFiveEn
     EXPECT_EQ(demo.tones, 12);
 
     // Pointed at it, as its env.sh does.
-    qputenv("VNORVAK_LOCAL_APPDATA", demo.appDataFolder.toUtf8());
-    qputenv("VNORVAK_MACHINE_DIR", demo.machineFolder.toUtf8());
-    qputenv("VNORVAK_SYSTEM_DIR", demo.systemFolder.toUtf8());
+    TestWorkstation::useFolders(demo.appDataFolder, demo.machineFolder, demo.systemFolder);
     modVNQRN::InitEnvironment(u"VN"_s);
     EXPECT_EQ(modVNQRN::gsLocalIni, demo.localIni);
     EXPECT_EQ(modVNQRN::gsDataPath + u"messages/", demo.messagesFolder);
-    EXPECT_EQ(read(demo, "VoiceBoard", "Driver"), u"simulated");
+    // The telephone route on the simulated board is what the tour test runs.
     EXPECT_EQ(read(demo, "VoiceBoard", "WaveDevice"), u"simulated");
     EXPECT_EQ(read(demo, "VoiceBoard", "TimeScale"), u"0.25");
     EXPECT_EQ(read(demo, "Zuzidivuz", "SoundCard"), u"0");
-    EXPECT_NE(read(demo, "Messages", "Msgport").toInt(), 0);
 
     MessageControlCore core;
     core.setTimerEnabled(false);
@@ -108,13 +106,9 @@ TEST_F(DemoInstallationTest, MakingItAgainReplacesTheEarlierDemoButNoOtherFolder
     const QString other = ws.root() + u"mine/";
     TestWorkstation::writeFile(other + u"notes.txt", "keep me");
     options.folder = other;
-    try {
-        makeDemoInstallation(options);
-        ADD_FAILURE() << "a folder with other files was used";
-    } catch (const modVNQRN::Error &e) {
-        EXPECT_EQ(e.number(), modVNQRN::errFileExists);
-        EXPECT_TRUE(e.description().contains(other)) << qPrintable(e.description());
-    }
+    const modVNQRN::Error refused = thrownError([&] { makeDemoInstallation(options); });
+    EXPECT_EQ(refused.number(), modVNQRN::errFileExists);
+    EXPECT_TRUE(refused.description().contains(other)) << qPrintable(refused.description());
     EXPECT_EQ(QDir(other).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{u"notes.txt"_s});
     EXPECT_EQ(TestWorkstation::readFile(other + u"notes.txt"), "keep me");

@@ -30,20 +30,13 @@ namespace
 class WorkstationDriverTest : public ::testing::Test
 {
 protected:
-    WorkstationDriverTest()
-    {
-        TestWorkstation::writeFile(ws.localAppFolder() + u"QelLocal.ini",
-                                   "[Zuzidivuz]\nVnPath=" + ws.root().toUtf8() +
-                                       "inst\n[Messages]\nMsgTimer=0\nMsgport=1\n"
-                                       "ConnectString=201\n[VoiceBoard]\nDriver=simulated\n"
-                                       "TimeScale=0.001\nAnswerSeconds=0\n");
-    }
+    WorkstationDriverTest() { ws.writeLocalIni(kSimulatedBoardSettings + "AnswerSeconds=0\n"_ba); }
 
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
     QString logPath() const { return ws.root() + u"ws.jsonl"; }
     void message(const QString &name, int seconds)
     {
-        TestWorkstation::writeFile(messages() + name + u".vox", QByteArray(seconds * 4000, 'v'));
+        TestWorkstation::writeFile(ws.messagesFolder() + name + u".vox",
+                                   QByteArray(seconds * 4000, 'v'));
     }
     // Every line of the log; one that is no JSON object reads as an empty one.
     QList<QJsonObject> logLines()
@@ -100,10 +93,11 @@ TEST_F(WorkstationDriverTest, TheOperatorActsAndLogsEveryActionEventAndRename)
     renamed.removeDuplicates();
     EXPECT_FALSE(renamed.isEmpty());
     for (const QString &name : renamed) {
-        EXPECT_TRUE(QFile::exists(messages() + u'M' + name.mid(1) + u".vox")) << name.toStdString();
-        EXPECT_FALSE(QFile::exists(messages() + name + u".vox")) << name.toStdString();
+        EXPECT_TRUE(QFile::exists(ws.messagesFolder() + u'M' + name.mid(1) + u".vox"))
+            << name.toStdString();
+        EXPECT_FALSE(QFile::exists(ws.messagesFolder() + name + u".vox")) << name.toStdString();
     }
-    EXPECT_EQ(QDir(messages()).entryList(QDir::Files).size(), 9);
+    EXPECT_EQ(QDir(ws.messagesFolder()).entryList(QDir::Files).size(), 9);
 }
 
 TEST_F(WorkstationDriverTest, FinishDuringAPlaybackStopsItAndWaitsForItsEnd)
@@ -125,7 +119,7 @@ TEST_F(WorkstationDriverTest, FinishDuringAPlaybackStopsItAndWaitsForItsEnd)
     ASSERT_TRUE(finished.count() == 1 || finished.wait(5000));
     EXPECT_FALSE(finishedInsidePlay);
     // Stopped: the message is not marked heard.
-    EXPECT_TRUE(QFile::exists(messages() + u"NA000000004A.vox"));
+    EXPECT_TRUE(QFile::exists(ws.messagesFolder() + u"NA000000004A.vox"));
 
     modVNQRN::MsgBox(u"A box nobody closes"_s);
     const QList<QJsonObject> lines = logLines();
