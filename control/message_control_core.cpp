@@ -1,7 +1,6 @@
 #include "message_control_core.h"
 
 #include "display_states.h"
-#include "message_listing.h"
 #include "numeric_value.h"
 #include "reported_step.h"
 
@@ -57,7 +56,7 @@ void MessageControlCore::tmrCalls_Timer()
     m_store.ClearMessages();
     // Each step reports its own failure and the tick goes on with the next.
     MessageListing listing;
-    runReported([&] { listing = ListMessageFiles(m_store.msMsgDir); });
+    runReported([&] { listing = m_folderReader.read(m_store.msMsgDir); });
     runReported([&] { m_store.AddListedMessages(listing); });
     if (m_store.msMsgList != sOld) {
         runReported([&] { UpdateDisplayState(); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display_renderer.h"
+#include "message_listing.h"
 #include "message_store.h"
 
 #include "telephony/clsPhoneHelp.h"
@@ -56,6 +57,11 @@ public:
     /// The telephone call of the message line has ended: the next playback
     /// connects again, and the display shows the state that fits the counts.
     void mPhoneHelp_CallerHangup();
+
+    /// The listing of the messages folder that every poll reads through. It
+    /// remembers the previous poll, so an unchanged folder costs one reading
+    /// of the folder and one status per message file.
+    MessageFolderReader &folderReader() { return m_folderReader; }
 
     /// Sets the renderer of the display states (not owned; nullptr for none).
     void setRenderer(DisplayRenderer *renderer) { m_renderer = renderer; }
@@ -128,6 +134,7 @@ private:
     void applyTimer();
 
     MessageStore m_store;
+    MessageFolderReader m_folderReader;
     QTimer m_timer;
     bool m_timerEnabled = true;
     DisplayRenderer *m_renderer = nullptr;

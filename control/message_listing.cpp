@@ -1,22 +1,11 @@
 #include "message_listing.h"
 
-#include "shared/error.h"
+#include "message_name.h"
 
 #include <QFile>
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#else
-#include <QDirIterator>
-#include <QFileInfo>
-#endif
-
-using modVNQRN::Error;
+#include <cstring>
 
 namespace VNOrvak
 {
@@ -24,152 +13,148 @@ namespace VNOrvak
 namespace
 {
 
-enum class Group { None, New, Heard };
-
-template <typename Char> Group groupOf(Char first)
+bool takenByPatterns(char first)
 {
-    switch (first) {
-    case 'N':
-    case 'n':
-        return Group::New;
-    case 'M':
-    case 'm':
-        return Group::Heard;
-    default:
-        return Group::None;
-    }
+    return first == 'N' || first == 'n' || first == 'M' || first == 'm';
 }
 
-} // namespace
-
-#ifdef Q_OS_UNIX
-
-namespace
-{
-
-struct RawFile {
-    QByteArray name;
-    qint64 modifiedSecs;
-};
-
-class DirHandle
+// Ends the reading however read() leaves.
+class Closer
 {
 public:
-    explicit DirHandle(DIR *dir) : m_dir(dir) {}
-    ~DirHandle()
-    {
-        if (m_dir)
-            closedir(m_dir);
-    }
-    DirHandle(const DirHandle &) = delete;
-    DirHandle &operator=(const DirHandle &) = delete;
-    DIR *get() const { return m_dir; }
+    explicit Closer(DirectoryReader &reader) : m_reader(reader) {}
+    ~Closer() { m_reader.close(); }
+    Closer(const Closer &) = delete;
+    Closer &operator=(const Closer &) = delete;
 
 private:
-    DIR *m_dir;
+    DirectoryReader &m_reader;
 };
 
-Error listingError(int err)
+QString folderPath(const QString &folder)
 {
-    return Error(err == EACCES || err == EPERM ? modVNQRN::errPermissionDenied
-                                               : modVNQRN::errPathFileAccess);
-}
-
-QList<ListedFile> decoded(std::vector<RawFile> &raw)
-{
-    // Byte order of UTF-8 names is code-point order.
-    std::sort(raw.begin(), raw.end(),
-              [](const RawFile &a, const RawFile &b) { return a.name < b.name; });
-    QList<ListedFile> files;
-    files.reserve(static_cast<qsizetype>(raw.size()));
-    for (const RawFile &f : raw)
-        files.append({QFile::decodeName(f.name), f.modifiedSecs});
-    return files;
+    return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
 } // namespace
 
-MessageListing ListMessageFiles(const QString &folder)
+MessageFolderReader::MessageFolderReader(DirectoryReader *reader)
+    : m_fileSystem(std::make_unique<FileSystemDirectoryReader>())
 {
-    const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
-    DirHandle dir(opendir(path.constData()));
-    if (!dir.get()) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {};
-        throw listingError(errno);
-    }
-    const int dirFd = dirfd(dir.get());
-    std::vector<RawFile> newFiles;
-    std::vector<RawFile> heardFiles;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                throw listingError(errno);
-            break;
-        }
-        const Group group = groupOf(entry->d_name[0]);
-        if (group == Group::None)
-            continue;
-        if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-            continue;
-        qint64 secs = ListedFile::kNoTime;
-        struct stat st;
-        if (fstatat(dirFd, entry->d_name, &st, 0) == 0) {
-            if (!S_ISREG(st.st_mode))
-                continue;
-            secs = static_cast<qint64>(st.st_mtim.tv_sec);
-        } else if (entry->d_type == DT_LNK) {
-            continue; // a link to nothing is not a message file
-        }
-        // A file that vanished since readdir stays listed without a time: the
-        // store reports it and goes on.
-        (group == Group::New ? newFiles : heardFiles).push_back({QByteArray(entry->d_name), secs});
-    }
-    return {decoded(newFiles), decoded(heardFiles)};
+    m_reader = reader ? reader : m_fileSystem.get();
 }
 
-#else
+MessageFolderReader::~MessageFolderReader() = default;
 
-namespace
+void MessageFolderReader::setDirectoryReader(DirectoryReader *reader)
 {
-
-bool codePointLess(const ListedFile &a, const ListedFile &b)
-{
-    const QList<uint> x = a.name.toUcs4();
-    const QList<uint> y = b.name.toUcs4();
-    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
+    m_reader = reader ? reader : m_fileSystem.get();
+    forget();
 }
 
-} // namespace
-
-MessageListing ListMessageFiles(const QString &folder)
+void MessageFolderReader::forget()
 {
-    const QString path = folder.isEmpty() ? QStringLiteral(".") : folder;
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isDir())
+    m_folder.clear();
+    m_seen.clear();
+    m_seenOthers.clear();
+    m_listing = {};
+}
+
+bool MessageFolderReader::canOpen(const QString &folder)
+{
+    const bool opened = m_reader->open(QFile::encodeName(folderPath(folder)));
+    m_reader->close();
+    return opened;
+}
+
+MessageListing MessageFolderReader::read(const QString &folder)
+{
+    using Kind = DirectoryReader::Kind;
+    if (!m_reader->open(QFile::encodeName(folderPath(folder)))) {
+        forget();
         return {};
-    if (!info.isReadable())
-        throw Error(modVNQRN::errPermissionDenied);
-    MessageListing listing;
-    QDirIterator it(path, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo file = it.fileInfo();
-        const QString name = file.fileName();
-        const Group group = groupOf(name.isEmpty() ? u'\0' : name[0].unicode());
-        if (group == Group::None)
-            continue;
-        const QDateTime modified = file.lastModified();
-        const qint64 secs = modified.isValid() ? modified.toSecsSinceEpoch() : ListedFile::kNoTime;
-        (group == Group::New ? listing.newFiles : listing.heardFiles).append({name, secs});
     }
-    std::sort(listing.newFiles.begin(), listing.newFiles.end(), codePointLess);
-    std::sort(listing.heardFiles.begin(), listing.heardFiles.end(), codePointLess);
+    const Closer closer(*m_reader);
+    std::vector<Seen> messages;
+    messages.reserve(m_seen.size() + 16);
+    std::vector<QByteArray> others;
+    const char *name = nullptr;
+    Kind kind = Kind::Other;
+    while (m_reader->next(name, kind)) {
+        if (!takenByPatterns(name[0]) || kind == Kind::Other)
+            continue;
+        const std::size_t size = std::strlen(name);
+        const bool message = IsMessageFileName(name, size);
+        // An ordinary file of another name needs nothing more than its name.
+        if (!message && kind == Kind::File) {
+            others.emplace_back(name, static_cast<qsizetype>(size));
+            continue;
+        }
+        const DirectoryReader::Status status = m_reader->status(name);
+        if (status.exists ? !status.regular : kind == Kind::Link)
+            continue; // a sub-folder or device behind a link, or a link to nothing
+        if (!message) {
+            others.emplace_back(name, static_cast<qsizetype>(size));
+            continue;
+        }
+        // A file that vanished since the folder was read stays listed
+        // without a time: the store reports it and goes on.
+        Seen seen;
+        std::memcpy(seen.name.data(), name, seen.name.size());
+        seen.modifiedSecs = status.exists ? status.modifiedSecs : ListedFile::kNoTime;
+        messages.push_back(seen);
+    }
+
+    if (folder != m_folder || messages != m_seen || others != m_seenOthers) {
+        m_listing = build(messages, others);
+        m_folder = folder;
+        m_seen = std::move(messages);
+        m_seenOthers = std::move(others);
+    }
+    return m_listing;
+}
+
+MessageListing MessageFolderReader::build(std::vector<Seen> messages,
+                                          std::vector<QByteArray> others) const
+{
+    // New names first, each group in byte order, which is code-point order
+    // for UTF-8 names.
+    std::sort(messages.begin(), messages.end(), [](const Seen &a, const Seen &b) {
+        if (a.name[0] != b.name[0])
+            return a.name[0] == 'N';
+        return std::memcmp(a.name.data(), b.name.data(), a.name.size()) < 0;
+    });
+    MessageListing listing;
+    const auto split = std::find_if(messages.begin(), messages.end(),
+                                    [](const Seen &s) { return s.name[0] != 'N'; });
+    listing.newFiles.reserve(split - messages.begin());
+    listing.heardFiles.reserve(messages.end() - split);
+    // A name the previous listing holds keeps its text: both are in the same
+    // order, so one walk along each finds them.
+    qsizetype previousNew = 0;
+    qsizetype previousHeard = 0;
+    for (auto it = messages.begin(); it != messages.end(); ++it) {
+        const bool isNew = it < split;
+        const QList<ListedFile> &previous = isNew ? m_listing.newFiles : m_listing.heardFiles;
+        qsizetype &at = isNew ? previousNew : previousHeard;
+        const QLatin1StringView text(it->name.data(), static_cast<qsizetype>(it->name.size()));
+        int order = 1;
+        while (at < previous.size() && (order = previous[at].name.compare(text)) < 0)
+            ++at;
+        ListedFile file{order == 0 ? previous[at].name : QString(text), it->modifiedSecs};
+        (isNew ? listing.newFiles : listing.heardFiles).append(std::move(file));
+    }
+    std::sort(others.begin(), others.end());
+    listing.otherNames.reserve(static_cast<qsizetype>(others.size()));
+    for (const QByteArray &other : others)
+        listing.otherNames.append(QFile::decodeName(other));
     return listing;
 }
 
-#endif
+MessageListing ListMessageFiles(const QString &folder)
+{
+    MessageFolderReader reader;
+    return reader.read(folder);
+}
 
 } // namespace VNOrvak

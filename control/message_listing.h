@@ -1,9 +1,15 @@
 #pragma once
 
+#include "directory_reader.h"
+
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+#include <array>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace VNOrvak
 {
@@ -18,20 +24,64 @@ struct ListedFile {
     qint64 modifiedSecs = kNoTime; ///< last modification, whole seconds since 1970 (UTC)
 };
 
-/// The message files of a folder: the new ones (pattern "N*.*") and the heard
-/// ones ("M*.*").
+/// The files of a messages folder that the scan's patterns ("N*.*" and
+/// "M*.*", either case) take.
 struct MessageListing {
-    QList<ListedFile> newFiles;
-    QList<ListedFile> heardFiles;
+    QList<ListedFile> newFiles;   ///< message files named "N..." (IsMessageFileName)
+    QList<ListedFile> heardFiles; ///< message files named "M..."
+    QStringList otherNames;       ///< the other names, kept apart: no message files
 };
 
-/// Lists the message files of `folder` ("" is the current folder) in one
-/// pass: ordinary files only (no sub-folders, hidden or system files), whose
-/// first letter is "N" or "M" in either case, with or without an extension.
-/// Each group is in ascending code-point order of the names, so every
-/// workstation builds the same list from the same folder, and each file's
-/// modification time is read once, here. A folder that does not exist gives
-/// no files; one that cannot be read throws modVNQRN::Error.
+/// Lists the message files of a folder, poll after poll, in one pass over the
+/// folder: ordinary files only (no sub-folders, hidden or system files, no
+/// links to nothing), whose first letter is "N" or "M" in either case. Only
+/// the files whose names are message file names have their modification time
+/// read, once each; the others are only named. Each group is in ascending
+/// code-point order of the names, so every workstation builds the same list
+/// from the same folder. When a poll finds the same names with the same times
+/// as the previous one, it hands back the previous listing without building
+/// it again. A folder that does not exist gives no files; one that cannot be
+/// read throws modVNQRN::Error.
+class MessageFolderReader
+{
+public:
+    /// Reads through `reader` (not owned); nullptr reads the file system.
+    explicit MessageFolderReader(DirectoryReader *reader = nullptr);
+    ~MessageFolderReader();
+    MessageFolderReader(const MessageFolderReader &) = delete;
+    MessageFolderReader &operator=(const MessageFolderReader &) = delete;
+
+    /// Puts `reader` (not owned) in the file system's place; nullptr puts the
+    /// file system back. Forgets the previous poll.
+    void setDirectoryReader(DirectoryReader *reader);
+
+    /// Lists `folder` ("" is the current folder).
+    MessageListing read(const QString &folder);
+
+    /// Whether `folder` can be read: opened, not listed. False when it does
+    /// not exist; throws modVNQRN::Error when it cannot be read.
+    bool canOpen(const QString &folder);
+
+private:
+    struct Seen {
+        std::array<char, 16> name;
+        qint64 modifiedSecs;
+        bool operator==(const Seen &) const = default;
+    };
+
+    MessageListing build(std::vector<Seen> messages, std::vector<QByteArray> others) const;
+    void forget();
+
+    DirectoryReader *m_reader;
+    std::unique_ptr<DirectoryReader> m_fileSystem;
+    // The previous poll: its folder, what it saw in reading order, its result.
+    QString m_folder;
+    std::vector<Seen> m_seen;
+    std::vector<QByteArray> m_seenOthers;
+    MessageListing m_listing;
+};
+
+/// One listing of `folder` by a reader of its own (see MessageFolderReader).
 MessageListing ListMessageFiles(const QString &folder);
 
 } // namespace VNOrvak

@@ -1,5 +1,6 @@
 #include "message_store.h"
 
+#include "message_name.h"
 #include "ole_date.h"
 #include "ordered_name_list.h"
 
@@ -11,7 +12,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 using modVNQRN::Error;
 
@@ -35,6 +38,27 @@ QString baseName(QString sFile)
     return modVNQRN::GetLeftItem(sFile, QStringLiteral("."));
 }
 
+// Message file names of one group, each starting with `state`, in strictly
+// ascending order: no name twice.
+bool isOrderedGroup(const QList<ListedFile> &files, QChar state)
+{
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString &name = files[i].name;
+        if (!IsMessageFileName(name) || name[0] != state || (i > 0 && !(files[i - 1].name < name)))
+            return false;
+    }
+    return true;
+}
+
+bool sameNames(const QList<ListedFile> &a, const QList<ListedFile> &b)
+{
+    if (a.isSharedWith(b))
+        return true;
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](const ListedFile &x, const ListedFile &y) { return x.name == y.name; });
+}
+
 } // namespace
 
 // One run of additions: the list in its fast form, today's bounds taken once,
@@ -53,6 +77,10 @@ public:
     // Returns whether the time still has to be reported as unreadable.
     bool add(const QString &sFile, std::optional<qint64> secs)
     {
+        // Only message files: a name of another form would shift the list's
+        // 13-character steps.
+        if (!IsMessageFileName(sFile))
+            return true;
         const QString sName = baseName(sFile);
         if (!needsListEntry(sName))
             return true;
@@ -76,16 +104,30 @@ public:
             m_latest = secs;
     }
 
+    // A listed file's time without adding its name again.
+    void countTime(qint64 secs)
+    {
+        follow(secs);
+        if (secs >= m_todayStart && secs < m_todayEnd)
+            ++m_store.mlMsgTodayCnt;
+    }
+
     static void report(const Error &error) { modVNQRN::ReportError(error, QString()); }
 
-    void finish()
+    // Only the latest date: the list was set apart.
+    void finishTimes()
     {
-        m_store.msMsgList = m_list.text();
         if (m_latest) {
             const QDateTime latest = QDateTime::fromSecsSinceEpoch(*m_latest);
             if (latest > m_store.mdLastMsgDate)
                 m_store.mdLastMsgDate = latest;
         }
+    }
+
+    void finish()
+    {
+        m_store.msMsgList = m_list.text();
+        finishTimes();
     }
 
 private:
@@ -128,8 +170,18 @@ void MessageStore::AddMessages(QString sFiles)
 
 void MessageStore::AddListedMessages(const MessageListing &listing)
 {
-    QList<ListedFile> files = listing.newFiles;
-    files += listing.heardFiles;
+    otherFiles += listing.otherNames;
+    if (addListedToEmptyList(listing))
+        return;
+    QList<ListedFile> files;
+    for (const QList<ListedFile> *group : {&listing.newFiles, &listing.heardFiles}) {
+        for (const ListedFile &f : *group) {
+            if (IsMessageFileName(f.name))
+                files.append(f);
+            else
+                otherFiles.append(f.name);
+        }
+    }
     QString sFiles;
     for (const ListedFile &f : files)
         sFiles += f.name + u',';
@@ -137,6 +189,74 @@ void MessageStore::AddListedMessages(const MessageListing &listing)
         sFiles.chop(1);
     if (!sFiles.isEmpty())
         addFiles(sFiles, &files);
+}
+
+bool MessageStore::addListedToEmptyList(const MessageListing &listing)
+{
+    // What a poll hands over: an empty list, distinct message files, new ones
+    // before heard ones. Then every name is added (a new name's heard twin
+    // comes after it), and the list is the names stably sorted by id and
+    // ordering character, which depends on the names alone: an unchanged
+    // folder gives the list of the previous poll again.
+    if (!msMsgList.isEmpty())
+        return false;
+    const bool same = sameNames(listing.newFiles, m_lastRun.newFiles) &&
+                      sameNames(listing.heardFiles, m_lastRun.heardFiles);
+    if (!same) {
+        if (!isOrderedGroup(listing.newFiles, u'N') || !isOrderedGroup(listing.heardFiles, u'M'))
+            return false;
+        // Names: 12 characters with a nine-digit id. The index keeps equal
+        // keys in the order added.
+        struct Key {
+            quint64 order;
+            quint32 index;
+        };
+        std::vector<Key> keys;
+        std::vector<const QString *> names;
+        const std::size_t count =
+            static_cast<std::size_t>(listing.newFiles.size() + listing.heardFiles.size());
+        keys.reserve(count);
+        names.reserve(count);
+        qint32 newCount = 0;
+        for (const QList<ListedFile> *group : {&listing.newFiles, &listing.heardFiles}) {
+            for (const ListedFile &f : *group) {
+                const QString &name = f.name;
+                quint64 id = 0;
+                for (qsizetype i = 2; i < 11; ++i)
+                    id = id * 10 + (name[i].unicode() - u'0');
+                keys.push_back(
+                    {(id << 8) | name[11].unicode(), static_cast<quint32>(names.size())});
+                names.push_back(&name);
+                if (name[0] == u'N' || name[1] == u'N' || name[11] == u'N')
+                    ++newCount;
+            }
+        }
+        std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+            return a.order < b.order || (a.order == b.order && a.index < b.index);
+        });
+        QString list;
+        list.reserve(static_cast<qsizetype>(count * 13));
+        for (const Key &key : keys) {
+            if (!list.isEmpty())
+                list += u',';
+            list += QStringView(*names[key.index]).left(12);
+        }
+        m_lastRun = {listing.newFiles, listing.heardFiles, list, newCount};
+    }
+    Batch batch(*this); // over the empty list, for the times alone
+    msMsgList = m_lastRun.list;
+    mlMsgCnt += static_cast<qint32>(listing.newFiles.size() + listing.heardFiles.size());
+    mlNewMsgCnt += m_lastRun.newCount;
+    for (const QList<ListedFile> *group : {&listing.newFiles, &listing.heardFiles}) {
+        for (const ListedFile &f : *group) {
+            if (f.modifiedSecs == ListedFile::kNoTime)
+                Batch::report(Error(modVNQRN::errFileNotFound));
+            else
+                batch.countTime(f.modifiedSecs);
+        }
+    }
+    batch.finishTimes();
+    return true;
 }
 
 void MessageStore::addFiles(const QString &sFiles, const QList<ListedFile> *listed)
@@ -300,6 +420,7 @@ QString MessageStore::GetRightItem(QString &sList, const QString &sDelim)
 void MessageStore::ClearMessages()
 {
     msMsgList.clear();
+    otherFiles.clear();
     mlMsgTodayCnt = 0;
     mlNewMsgCnt = 0;
     mlMsgCnt = 0;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace VNOrvak
 {
@@ -29,6 +30,9 @@ public:
     qint32 mlNewMsgCnt = 0;   ///< new names (holding a capital "N")
     qint32 mlMsgTodayCnt = 0; ///< names whose file was modified today
     QDateTime mdLastMsgDate;  ///< latest modification seen; oleZeroDate() until then
+    /// The files of the folder that the scan kept apart: the patterns take
+    /// them, but their names are no message file names (IsMessageFileName).
+    QStringList otherFiles;
 
     // The current entity.
     QString msEntityID;              ///< nine-digit id of the current entity
@@ -48,14 +52,17 @@ public:
     /// ReportError and the next file is added all the same.
     void AddMessages(QString sFiles);
 
-    /// AddMessages() for the files of a listing, new ones first: their
-    /// modification times come from the listing and are not read again.
+    /// AddMessages() for the message files of a listing, new ones first:
+    /// their modification times come from the listing and are not read again.
+    /// The listing's other names, and any listed name that is no message file
+    /// name, go to otherFiles instead.
     void AddListedMessages(const MessageListing &listing);
 
     /// Adds one file name: its base name goes into msMsgList (ordered by the
     /// id's numeric value, then the ordering character, equal names in the
-    /// order added) unless NeedsListEntry() says no, and is counted. Failures
-    /// are reported through ReportError, and the name is still added.
+    /// order added) unless it is no message file name (IsMessageFileName) or
+    /// NeedsListEntry() says no, and is counted. Failures are reported through
+    /// ReportError, and the name is still added.
     void AddMessage(QString sFile);
 
     /// Whether `sName` is to be added. False when msMsgList already contains
@@ -85,7 +92,7 @@ public:
     /// list (trimmed) is returned and `sList` becomes "".
     static QString GetRightItem(QString &sList, const QString &sDelim = QString());
 
-    /// Empties the list and the counts of the whole folder (not
+    /// Empties the list, the counts of the whole folder and otherFiles (not
     /// mdLastMsgDate).
     void ClearMessages();
 
@@ -96,6 +103,17 @@ public:
 private:
     class Batch;
     void addFiles(const QString &sFiles, const QList<ListedFile> *listed);
+    bool addListedToEmptyList(const MessageListing &listing);
+
+    // The list that the last listing added to an empty list gave, kept for
+    // the next poll of an unchanged folder.
+    struct ListedRun {
+        QList<ListedFile> newFiles;
+        QList<ListedFile> heardFiles;
+        QString list;
+        qint32 newCount = 0;
+    };
+    ListedRun m_lastRun;
 };
 
 } // namespace VNOrvak

@@ -1,6 +1,7 @@
 // The message store fed arbitrary folder listings: the fast store must build
-// the same list and counts as the step-by-step reference, and selecting an
-// entity and marking names heard must keep the list's length.
+// the same list and counts as the step-by-step reference, keep the same names
+// apart, and selecting an entity and marking names heard must keep the list's
+// length.
 
 #include "fuzz_support.h"
 
@@ -42,13 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     LiteralMessageStore literal;
     literal.msMsgDir = store.msMsgDir;
-    QStringList names;
-    for (const ListedFile &f : listing.newFiles + listing.heardFiles)
-        names << f.name;
-    literal.AddMessages(names.join(u','));
+    QStringList newNames, heardNames;
+    for (const ListedFile &f : listing.newFiles)
+        newNames << f.name;
+    for (const ListedFile &f : listing.heardFiles)
+        heardNames << f.name;
+    literal.Scan(newNames, heardNames);
     FUZZ_CHECK(store.msMsgList == literal.msMsgList);
     FUZZ_CHECK(store.mlMsgCnt == literal.mlMsgCnt);
     FUZZ_CHECK(store.mlNewMsgCnt == literal.mlNewMsgCnt);
+    FUZZ_CHECK(store.otherFiles == literal.otherNames);
+    // Only message names: the list steps 13 characters a name.
+    FUZZ_CHECK(store.msMsgList.size() == (store.mlMsgCnt ? 13 * store.mlMsgCnt - 1 : 0));
 
     store.msEntityID = entity;
     try {

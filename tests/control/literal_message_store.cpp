@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <stdexcept>
@@ -28,7 +29,30 @@ qint64 FileDateTime(const QString &path)
     return info.lastModified().toSecsSinceEpoch();
 }
 
+// "N" or "M", a letter, nine digits, an ordering character, ".vox".
+bool IsMessageFile(const QString &sFile)
+{
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(
+        QStringLiteral("[NM][A-Za-z][0-9]{9}[A-Za-z0-9]\\.vox")));
+    return form.match(sFile).hasMatch();
+}
+
 } // namespace
+
+void LiteralMessageStore::Scan(const QStringList &newNames, const QStringList &heardNames)
+{
+    QString sFiles;
+    for (const QString &name : newNames + heardNames) {
+        if (IsMessageFile(name))
+            sFiles = sFiles + name + u',';
+        else
+            otherNames.append(name);
+    }
+    if (sFiles.endsWith(u','))
+        sFiles = sFiles.left(sFiles.size() - 1);
+    if (!sFiles.isEmpty())
+        AddMessages(sFiles);
+}
 
 void LiteralMessageStore::AddMessages(QString sFiles)
 {
@@ -47,6 +71,8 @@ void LiteralMessageStore::AddMessages(QString sFiles)
 
 void LiteralMessageStore::AddMessage(QString sFile)
 {
+    if (!IsMessageFile(sFile))
+        return;
     QString copy = sFile;
     const QString sName = GetLeftItem(copy, QStringLiteral("."));
     if (!NeedsListEntry(sName))

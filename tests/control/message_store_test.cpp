@@ -76,13 +76,25 @@ TEST_F(MessageStoreTest, UnreadableFilesAreReportedOnceAndTheScanGoesOn)
     ASSERT_EQ(prompter.boxes.size(), 1);
     EXPECT_TRUE(prompter.boxes[0].text.contains(u"File not found"));
 
-    // A name with a comma splits into pieces that name no file: each piece
-    // is reported, the rest of the folder is listed.
+    // A list of names with a comma in one splits it into pieces that name no
+    // file: each piece is reported, a piece that is no message name is not
+    // listed, the rest is. (A poll never hands such a name over: it keeps
+    // the whole name apart.)
     prompter.boxes.clear();
     store.ClearMessages();
     store.AddMessages(QStringLiteral("NA,MB000000004A.vox,NA000000002A.vox"));
-    EXPECT_EQ(store.msMsgList, u"NA,MB000000004A,NA000000002A");
+    EXPECT_EQ(store.msMsgList, u"NA000000002A,MB000000004A");
     EXPECT_EQ(prompter.boxes.size(), 2);
+
+    // The same name in a listing is kept apart whole, and nothing is reported.
+    prompter.boxes.clear();
+    store.ClearMessages();
+    listing.newFiles = {{QStringLiteral("NA,MB000000004A.vox"), ListedFile::kNoTime},
+                        {QStringLiteral("NA000000002A.vox"), clock.now().toSecsSinceEpoch()}};
+    store.AddListedMessages(listing);
+    EXPECT_EQ(store.msMsgList, u"NA000000002A");
+    EXPECT_EQ(store.otherFiles, QStringList{u"NA,MB000000004A.vox"_s});
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
 TEST_F(MessageStoreTest, SelectsTheEntityByTextSearch)

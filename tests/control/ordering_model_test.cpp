@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using VNOrvak::ListMessageFiles;
@@ -45,7 +47,7 @@ public:
 
     QString wellFormed()
     {
-        return QString(pick("NNNMMnm")) + pick("AABN0 _") + id() + pick("ABCNMabz09");
+        return QString(pick("NNNNMMMnm")) + pick("AABNz0 _") + id() + pick("ABCNMabz09,");
     }
 
     // Names of other forms: short, long, 11 and 13 characters, id texts
@@ -102,6 +104,27 @@ private:
     QRandomGenerator m_rng;
 };
 
+// The folder's ordinary files as the patterns "N*.*" and "M*.*" return them:
+// by first letter in either case, each group in code-point order.
+std::pair<QStringList, QStringList> patternNames(const QString &folder)
+{
+    QStringList all =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    std::sort(all.begin(), all.end(), [](const QString &a, const QString &b) {
+        const QList<uint> x = a.toUcs4();
+        const QList<uint> y = b.toUcs4();
+        return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
+    });
+    QStringList newNames, heardNames;
+    for (const QString &name : all) {
+        if (name.front().toUpper() == u'N')
+            newNames.append(name);
+        else if (name.front().toUpper() == u'M')
+            heardNames.append(name);
+    }
+    return {newNames, heardNames};
+}
+
 // The model, starting from where the store stands.
 LiteralMessageStore modelOf(const MessageStore &store, const QDate &today)
 {
@@ -119,6 +142,10 @@ void expectSame(const MessageStore &store, const LiteralMessageStore &model, con
     EXPECT_EQ(store.mlMsgCnt, model.mlMsgCnt);
     EXPECT_EQ(store.mlNewMsgCnt, model.mlNewMsgCnt);
     EXPECT_EQ(store.mlMsgTodayCnt, model.mlMsgTodayCnt);
+    QStringList others = store.otherFiles, modelOthers = model.otherNames;
+    others.sort();
+    modelOthers.sort();
+    EXPECT_EQ(others, modelOthers);
     if (model.lastSecs == LiteralMessageStore::kNone)
         EXPECT_EQ(store.mdLastMsgDate, VNOrvak::oleZeroDate());
     else
@@ -149,17 +176,16 @@ TEST_F(OrderingModel, GeneratedFoldersAndBatchesMatchTheModel)
             QDir().mkpath(folder + u"NA000000007A.vox");
 
         const VNOrvak::MessageListing listing = ListMessageFiles(folder);
-        QStringList names;
-        for (const auto &f : listing.newFiles + listing.heardFiles)
-            names.append(f.name);
+        const auto [newNames, heardNames] = patternNames(folder);
         MessageStore store;
         store.msMsgDir = folder;
         if (seed % 4 == 1) // a list set by hand, out of order
             store.msMsgList = QStringLiteral("NA000000009A,NA000000001A");
         LiteralMessageStore model = modelOf(store, today);
         store.AddListedMessages(listing);
-        model.AddMessages(names.join(u','));
-        expectSame(store, model, u"seed " + QString::number(seed) + u": " + names.join(u' '));
+        model.Scan(newNames, heardNames);
+        expectSame(store, model,
+                   u"seed " + QString::number(seed) + u": " + (newNames + heardNames).join(u' '));
 
         // Then a batch in any order (heard names before their new twins),
         // mostly without files behind the names.

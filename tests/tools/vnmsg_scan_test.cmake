@@ -3,7 +3,10 @@
 set(dir "${WORK}/vnmsg_scan")
 file(REMOVE_RECURSE "${dir}")
 file(MAKE_DIRECTORY "${dir}/messages/NA000000009A.vox")
-foreach(name NA000000007B.vox NA000000007A.vox MA000000003A.vox NA000000007A.wav nC000000012A.vox)
+# Besides the messages: names that are no message names (another extension, a
+# lower-case state letter, a short id) are kept apart and shown as such.
+foreach(name NA000000007B.vox NA000000007A.vox MA000000003A.vox NA000000007A.wav nC000000012A.vox
+        NA0000015.vox)
     file(WRITE "${dir}/messages/${name}" "voice")
     execute_process(COMMAND touch -d "2026-03-13 23:59:59" "${dir}/messages/${name}")
 endforeach()
@@ -18,15 +21,26 @@ function(expect_output expected)
 endfunction()
 
 expect_output([[
-Messages=MA000000003A,NA000000007A,NA000000007B,nC000000012A
-MsgCnt=4
+Messages=MA000000003A,NA000000007A,NA000000007B
+MsgCnt=3
 NewMsgCnt=2
-MsgTodayCnt=4
-LastMsgDate=2026-03-14 08:15:00
+MsgTodayCnt=3
+LastMsgDate=2026-03-13 23:59:59
+OtherNames=3
+Other NA000000007A.wav
+Other NA0000015.vox
+Other nC000000012A.vox
 Entity 000000007 List=NA000000007A,NA000000007B Count=2 HasMsgs=1 HasNew=1
-Entity 000000012 List=nC000000012A Count=1 HasMsgs=1 HasNew=0
+Entity 000000012 List= Count=0 HasMsgs=0 HasNew=0
 Entity 000000099 List= Count=0 HasMsgs=0 HasNew=0
 ]] scan "${dir}/messages" --now "2026-03-13 12:00:00" --entity 7 --entity 12 --entity 99)
+
+expect_output([[
+Entity     Messages      New    Heard
+000000003          1        0        1
+000000007          2        2        0
+Entities=2 Messages=3 OtherNames=3
+]] entities "${dir}/messages")
 
 expect_output([[
 Messages=
@@ -34,6 +48,7 @@ MsgCnt=0
 NewMsgCnt=0
 MsgTodayCnt=0
 LastMsgDate=1899-12-30 00:00:00
+OtherNames=0
 ]] scan "${dir}/missing")
 
 # A folder that cannot be read: a message on stderr and a failing exit.

@@ -2,7 +2,6 @@
 
 #include "control/entity_summary.h"
 #include "control/message_control_core.h"
-#include "control/message_listing.h"
 #include "control/ole_date.h"
 
 #include "shared/modVNQRN.h"
@@ -77,7 +76,8 @@ bool scanFolder(const QString &command, const ScanOptions &options, MessageContr
 {
     const QString folder = withTrailingSeparator(options.folder);
     try {
-        VNOrvak::ListMessageFiles(folder);
+        // Opened only: the poll below is the one listing of the folder.
+        core.folderReader().canOpen(folder);
     } catch (const Error &e) {
         printError(command + u": cannot read " + folder + u": " + e.description());
         return false;
@@ -92,6 +92,19 @@ bool scanFolder(const QString &command, const ScanOptions &options, MessageContr
     core.tmrCalls_Timer();
     core.setTimerEnabled(false);
     return true;
+}
+
+// A file name on one line: control characters as \xHH.
+QString printableName(const QString &name)
+{
+    QString out;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
 } // namespace
@@ -115,6 +128,11 @@ int runScanCommand(const QStringList &args)
     printLine(u"NewMsgCnt=" + QString::number(store.mlNewMsgCnt));
     printLine(u"MsgTodayCnt=" + QString::number(store.mlMsgTodayCnt));
     printLine(u"LastMsgDate=" + store.mdLastMsgDate.toString(kDateFormat));
+    // Files the patterns take whose names are no message names: listed apart
+    // for the administrator to rename or remove.
+    printLine(u"OtherNames=" + QString::number(store.otherFiles.size()));
+    for (const QString &name : store.otherFiles)
+        printLine(u"Other " + printableName(name));
     for (const QString &id : options.entities) {
         core.InitializeForID(id);
         printLine(u"Entity " + store.msEntityID + u" List=" + store.msEntityList + u" Count=" +
@@ -146,6 +164,6 @@ int runEntitiesCommand(const QStringList &args)
                   QString::number(entity.heard()).rightJustified(9));
     printLine(u"Entities=" + QString::number(summary.entities.size()) + u" Messages=" +
               QString::number(summary.messages) + u" OtherNames=" +
-              QString::number(summary.otherNames));
+              QString::number(summary.otherNames + core.store().otherFiles.size()));
     return 0;
 }

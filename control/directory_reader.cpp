@@ -1,0 +1,96 @@
+#include "directory_reader.h"
+
+#include "shared/error.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using modVNQRN::Error;
+
+namespace VNOrvak
+{
+
+namespace
+{
+
+Error readingError(int err)
+{
+    return Error(err == EACCES || err == EPERM ? modVNQRN::errPermissionDenied
+                                               : modVNQRN::errPathFileAccess);
+}
+
+DirectoryReader::Kind kindOf(unsigned char type)
+{
+    switch (type) {
+    case DT_REG:
+        return DirectoryReader::Kind::File;
+    case DT_LNK:
+        return DirectoryReader::Kind::Link;
+    case DT_UNKNOWN:
+        return DirectoryReader::Kind::Unknown;
+    default:
+        return DirectoryReader::Kind::Other;
+    }
+}
+
+} // namespace
+
+DirectoryReader::~DirectoryReader() = default;
+
+FileSystemDirectoryReader::~FileSystemDirectoryReader()
+{
+    close();
+}
+
+bool FileSystemDirectoryReader::open(const QByteArray &folder)
+{
+    close();
+    DIR *dir = opendir(folder.constData());
+    if (!dir) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return false;
+        throw readingError(errno);
+    }
+    m_dir = dir;
+    return true;
+}
+
+bool FileSystemDirectoryReader::next(const char *&name, Kind &kind)
+{
+    if (!m_dir)
+        return false;
+    errno = 0;
+    const dirent *entry = readdir(static_cast<DIR *>(m_dir));
+    if (!entry) {
+        if (errno != 0)
+            throw readingError(errno);
+        return false;
+    }
+    name = entry->d_name;
+    kind = kindOf(entry->d_type);
+    return true;
+}
+
+DirectoryReader::Status FileSystemDirectoryReader::status(const char *name)
+{
+    Status result;
+    struct stat st;
+    if (m_dir && fstatat(dirfd(static_cast<DIR *>(m_dir)), name, &st, 0) == 0) {
+        result.exists = true;
+        result.regular = S_ISREG(st.st_mode);
+        result.modifiedSecs = static_cast<qint64>(st.st_mtim.tv_sec);
+    }
+    return result;
+}
+
+void FileSystemDirectoryReader::close()
+{
+    if (m_dir) {
+        closedir(static_cast<DIR *>(m_dir));
+        m_dir = nullptr;
+    }
+}
+
+} // namespace VNOrvak
