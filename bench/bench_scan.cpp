@@ -12,8 +12,10 @@
 //   process  a fresh process that polls once, as `vnmsg scan` does
 //   poll     the next poll of a control that has polled the folder before
 // with wall and CPU times, their ratios to find, the file-system calls of
-// each process (strace -c: getdents64 and the stat family), the polling
-// process's peak memory, and the poll through an sshfs mount of the folder.
+// each process (strace -c: getdents64 and the stat family) and the stats of a
+// first and of a next poll per file, the polling process's peak memory, and
+// find and the next poll through an sshfs mount of the folder, each after the
+// mount's caches expired.
 
 #include "control/message_control_core.h"
 
@@ -187,7 +189,8 @@ double cpuNowMs()
 
 // Steady polls of one control over `folder`: median wall and CPU of `runs`
 // polls after a first one.
-std::pair<double, double> steadyPolls(const QString &folder, int runs, qint32 *messages)
+std::pair<double, double> steadyPolls(const QString &folder, int runs, qint32 *messages,
+                                      unsigned pauseUs = 0)
 {
     VNOrvak::MessageControlCore core;
     core.setTimerEnabled(false);
@@ -195,6 +198,8 @@ std::pair<double, double> steadyPolls(const QString &folder, int runs, qint32 *m
     core.tmrCalls_Timer();
     std::vector<double> walls, cpus;
     for (int run = 0; run < runs; ++run) {
+        if (pauseUs)
+            usleep(pauseUs);
         QElapsedTimer timer;
         const double cpu = cpuNowMs();
         timer.start();
@@ -219,8 +224,8 @@ int pollChild(const QString &folder, int polls)
     return 0;
 }
 
-// An sshfs mount of a folder through sshd on the loopback address, as the
-// soak test mounts its shared folder; caches off, so every poll asks the server.
+// An sshfs mount of a folder through sshd on the loopback address, with the
+// soak test's caches (names and attributes kept 1-2 s).
 class SshfsMount
 {
 public:
@@ -237,24 +242,27 @@ public:
         }
         const QString t = m_dir.path();
         const QString script =
-            QStringLiteral("set -e; T=%1; mkdir -p $T/mnt /run/sshd;"
+            QStringLiteral("T=%1; exec 2>$T/setup.log; set -e; mkdir -p $T/mnt /run/sshd;"
                            "ssh-keygen -q -t ed25519 -N '' -f $T/hostkey;"
                            "ssh-keygen -q -t ed25519 -N '' -f $T/clientkey;"
-                           "printf 'Port %3\\nListenAddress 127.0.0.1\\nHostKey "
+                           "printf \"Port %3\\nListenAddress 127.0.0.1\\nHostKey "
                            "$T/hostkey\\nPidFile $T/sshd.pid\\nAuthorizedKeysFile "
                            "$T/clientkey.pub\\nStrictModes no\\nPasswordAuthentication "
                            "no\\nPermitRootLogin prohibit-password\\nSubsystem sftp "
-                           "internal-sftp\\nUsePAM no\\n' > $T/sshd_config;"
+                           "internal-sftp\\nUsePAM no\\n\" > $T/sshd_config;"
                            "/usr/sbin/sshd -f $T/sshd_config -E $T/sshd.log;"
                            "for i in 1 2 3 4 5 6 7 8 9 10; do sshfs -p %3 -o "
                            "IdentityFile=$T/clientkey,StrictHostKeyChecking=no,"
-                           "UserKnownHostsFile=/dev/null,dir_cache=no,attr_timeout=0,"
-                           "entry_timeout=0 root@127.0.0.1:%2 $T/mnt 2>$T/sshfs.log && "
+                           "UserKnownHostsFile=/dev/null,dcache_timeout=2,attr_timeout=1,"
+                           "entry_timeout=1 root@127.0.0.1:%2 $T/mnt 2>>$T/setup.log && "
                            "exit 0; sleep 0.3; done; exit 1")
                 .arg(t, server, QString::number(m_port));
         m_started = true;
         if (std::system(QFile::encodeName(script).constData()) != 0) {
-            m_reason = QStringLiteral("sshfs could not mount (see ") + t + u"/sshfs.log)";
+            QFile log(t + u"/setup.log");
+            log.open(QIODevice::ReadOnly);
+            m_reason = QStringLiteral("sshfs could not mount: ") +
+                       QString::fromLocal8Bit(log.readAll()).simplified();
             return;
         }
         m_mounted = true;
@@ -327,10 +335,11 @@ int main(int argc, char **argv)
         std::printf("sshfs column skipped: --no-sshfs\n");
     }
 
-    std::printf("%8s %8s | %9s %9s %9s | %7s %7s %7s %7s | %9s %9s %9s %9s | %6s | %9s %9s %6s\n",
+    std::printf("%8s %8s | %9s %9s %9s | %7s %7s %9s %9s | %9s %9s %9s %9s %8s %8s | %6s | %9s "
+                "%9s %6s\n",
                 "files", "messages", "find_ms", "proc_ms", "poll_ms", "proc/f", "poll/f",
                 "procCPU/f", "pollCPU/f", "find_stat", "find_getd", "proc_stat", "proc_getd",
-                "RSS_MB", "ssh_find", "ssh_poll", "ratio");
+                "stat/f1", "stat/f2", "RSS_MB", "ssh_find", "ssh_poll", "ratio");
     for (const int count : counts) {
         const QString folder = root.path() + u"/f" + QString::number(count);
         QDir().mkpath(folder);
@@ -359,14 +368,22 @@ int main(int argc, char **argv)
         qint32 messages = 0;
         const auto [pollWall, pollCpu] = steadyPolls(folder, runs, &messages);
 
+        // Whole processes, as an administrator would count them; then the
+        // stats of the first and of a next poll alone, per file (the process
+        // without a poll, and with one, taken off).
         long findStat = -1, findGetdents = -1, procStat = -1, procGetdents = -1;
+        double firstPerFile = -1, nextPerFile = -1;
         if (haveStrace) {
             const auto f = syscallCounts(findCommand(folder));
-            const auto p = syscallCounts(pollCommand(self, folder, 1));
+            const auto p0 = syscallCounts(pollCommand(self, folder, 0));
+            const auto p1 = syscallCounts(pollCommand(self, folder, 1));
+            const auto p2 = syscallCounts(pollCommand(self, folder, 2));
             findStat = stats(f);
             findGetdents = calls(f, "getdents64");
-            procStat = stats(p);
-            procGetdents = calls(p, "getdents64");
+            procStat = stats(p1);
+            procGetdents = calls(p1, "getdents64");
+            firstPerFile = double(stats(p1) - stats(p0)) / count;
+            nextPerFile = double(stats(p2) - stats(p1)) / count;
         }
 
         // Through sshfs: the bare listing and a control's next poll.
@@ -376,10 +393,14 @@ int main(int argc, char **argv)
             const QString remote = sshfs->mountPoint() + u"/f" + QString::number(count);
             const int sshRuns = count >= 100000 ? 1 : 3;
             std::vector<double> walls;
-            for (int run = 0; run < sshRuns; ++run)
+            // Each run after the caches expired, as polls 20 s apart find them.
+            constexpr unsigned kExpired = 2500000;
+            for (int run = 0; run < sshRuns; ++run) {
+                usleep(kExpired);
                 walls.push_back(runChild(findCommand(remote)).wallMs);
+            }
             const double f = median(walls);
-            const double p = steadyPolls(remote, sshRuns, nullptr).first;
+            const double p = steadyPolls(remote, sshRuns, nullptr, kExpired).first;
             sshFind = QString::number(f, 'f', 1);
             sshPoll = QString::number(p, 'f', 1);
             sshRatio = QString::number(p / f, 'f', 2);
@@ -389,11 +410,11 @@ int main(int argc, char **argv)
 
         const double fw = median(findWall), fc = median(findCpu);
         std::printf("%8d %8d | %9.1f %9.1f %9.1f | %7.2f %7.2f %9.2f %9.2f | %9ld %9ld %9ld %9ld "
-                    "| %6.1f | %9s %9s %6s\n",
+                    "%8.3f %8.3f | %6.1f | %9s %9s %6s\n",
                     count, messages, fw, median(procWall), pollWall, median(procWall) / fw,
                     pollWall / fw, median(procCpu) / fc, pollCpu / fc, findStat, findGetdents,
-                    procStat, procGetdents, maxRss / 1024.0, qPrintable(sshFind),
-                    qPrintable(sshPoll), qPrintable(sshRatio));
+                    procStat, procGetdents, firstPerFile, nextPerFile, maxRss / 1024.0,
+                    qPrintable(sshFind), qPrintable(sshPoll), qPrintable(sshRatio));
         std::fflush(stdout);
         QDir(folder).removeRecursively();
     }
