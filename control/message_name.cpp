@@ -20,7 +20,8 @@ template <typename Char> bool isDigit(Char c)
 
 template <typename Char> bool isMessageFileName(const Char *name, std::size_t size)
 {
-    if (size != kMessageFileNameLength || (name[0] != 'N' && name[0] != 'M') || !isLetter(name[1]))
+    if (size != kMessageFileNameLength || (name[0] != 'N' && name[0] != 'M') ||
+        !(isLetter(name[1]) || isDigit(name[1])))
         return false;
     for (std::size_t i = 2; i < 11; ++i) {
         if (!isDigit(name[i]))

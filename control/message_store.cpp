@@ -114,7 +114,7 @@ public:
 
     static void report(const Error &error) { modVNQRN::ReportError(error, QString()); }
 
-    // Only the latest date: the list was set apart.
+    // The latest date alone, where the list was built another way.
     void finishTimes()
     {
         if (m_latest) {

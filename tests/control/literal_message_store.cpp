@@ -29,11 +29,11 @@ qint64 FileDateTime(const QString &path)
     return info.lastModified().toSecsSinceEpoch();
 }
 
-// "N" or "M", a letter, nine digits, an ordering character, ".vox".
+// "N" or "M", a letter or digit, nine digits, an ordering character, ".vox".
 bool IsMessageFile(const QString &sFile)
 {
     static const QRegularExpression form(QRegularExpression::anchoredPattern(
-        QStringLiteral("[NM][A-Za-z][0-9]{9}[A-Za-z0-9]\\.vox")));
+        QStringLiteral("[NM][A-Za-z0-9][0-9]{9}[A-Za-z0-9]\\.vox")));
     return form.match(sFile).hasMatch();
 }
 

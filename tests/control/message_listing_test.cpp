@@ -67,8 +67,9 @@ TEST(MessageListing, MessageFilesByStateInCodePointOrderOthersApart)
 TEST(MessageListing, MessageFileNames)
 {
     const QString e = QChar(0xe9);
-    for (const QString &name : {u"NA000000001A.vox"_s, u"MA000000001A.vox"_s, u"Mz999999999z.vox"_s,
-                                u"NN000000001N.vox"_s, u"NA0000000019.vox"_s})
+    for (const QString &name :
+         {u"NA000000001A.vox"_s, u"MA000000001A.vox"_s, u"Mz999999999z.vox"_s,
+          u"NN000000001N.vox"_s, u"NA0000000019.vox"_s, u"N0000000001A.vox"_s})
         EXPECT_TRUE(VNOrvak::IsMessageFileName(name)) << qPrintable(name);
     for (const QString &name : {u"NA0000015.vox"_s,
                                 u"NA000000001 .vox"_s,
@@ -78,7 +79,7 @@ TEST(MessageListing, MessageFileNames)
                                 u"nA000000001A.vox"_s,
                                 u"mA000000001A.vox"_s,
                                 u"XA000000001A.vox"_s,
-                                u"N0000000001A.vox"_s,
+                                u"N 000000001A.vox"_s,
                                 u"N_000000001A.vox"_s,
                                 u"NA00000000X1A.vox"_s,
                                 u"NA-00000001A.vox"_s,
