@@ -20,12 +20,13 @@ namespace
 {
 
 constexpr int kFeedIntervalMs = 10;
+// Room in the device's queue that a play leaves free, so that a stop can
+// put its fade in at once, behind what is queued, even if the event loop
+// does not run again before the queue has played out.
+constexpr int kStopRoomMs = 2 * VoxPlaybackDevice::kFadeMs;
 // A device whose played position stands still this long while it has
 // audio queued has stopped taking audio.
 constexpr qint64 kStallGraceMs = 2000;
-// A sink is stopped only once this much silence after the last sound has
-// been played: its reported position may run slightly ahead of the sound.
-constexpr qint64 kSilenceBeforeStopMs = 30;
 
 QAudioDevice outputFor(int channel)
 {
@@ -42,13 +43,14 @@ qint64 playedOf(const QAudioSink &sink, int bytesPerSecond, qint64 written)
     return std::min(played & ~qint64(1), written);
 }
 
-// Hands the sink what it has room for: `pending` first, then what `more`
-// gives for the room left; what the sink does not take stays in `pending`.
-// Returns the bytes handed over.
+// Hands the sink what it has room for, less `keepFree` bytes: `pending`
+// first, then what `more` gives for the room left; what the sink does not
+// take stays in `pending`. Returns the bytes handed over.
 template <typename More>
-qint64 writeSome(QAudioSink &sink, QIODevice *output, QByteArray &pending, More &&more)
+qint64 writeSome(QAudioSink &sink, QIODevice *output, QByteArray &pending, qint64 keepFree,
+                 More &&more)
 {
-    const qint64 room = sink.bytesFree() & ~qint64(1);
+    const qint64 room = (sink.bytesFree() - keepFree) & ~qint64(1);
     if (room <= 0 || !output)
         return 0;
     if (pending.size() < room)
@@ -67,9 +69,8 @@ qint64 writeSome(QAudioSink &sink, QIODevice *output, QByteArray &pending, More 
 struct SoundCardPlayer::Draining {
     std::unique_ptr<QAudioSink> sink;
     QIODevice *output = nullptr;
-    QByteArray rest;        // audio not yet handed to the sink
-    qint64 written = 0;     // bytes handed to the sink
-    qint64 silentAfter = 0; // played bytes after which only silence is queued
+    QByteArray rest;    // audio not yet handed to the sink
+    qint64 written = 0; // bytes handed to the sink
     int bytesPerSecond = 0;
     QElapsedTimer since;
 };
@@ -200,7 +201,8 @@ void SoundCardPlayer::feed()
     if (!m_loop || !m_sink)
         return;
     if (m_failure.isEmpty()) {
-        m_written += writeSome(*m_sink, m_output, m_pending, [this](qint64 room) {
+        const qint64 stopRoom = qint64(m_bytesPerSecond) * kStopRoomMs / 1000;
+        m_written += writeSome(*m_sink, m_output, m_pending, stopRoom, [this](qint64 room) {
             QByteArray more(qsizetype(room), Qt::Uninitialized);
             const qint64 n = m_source.read(more.data(), room);
             more.truncate(qsizetype(std::max<qint64>(n, 0)));
@@ -248,8 +250,6 @@ void SoundCardPlayer::finish(Ending ending)
             d->rest = m_pending + m_source.readAll(); // the fade and the silence after it
             d->written = m_written;
             d->bytesPerSecond = m_bytesPerSecond;
-            d->silentAfter = m_source.messageEndBytes() +
-                             (qint64(m_bytesPerSecond) * kSilenceBeforeStopMs / 1000 & ~qint64(1));
             d->output = m_output;
             d->sink = std::move(m_sink);
             d->since.start();
@@ -273,9 +273,12 @@ void SoundCardPlayer::drain()
 {
     for (auto it = m_draining.begin(); it != m_draining.end();) {
         Draining &d = **it;
-        d.written += writeSome(*d.sink, d.output, d.rest, [](qint64) { return QByteArray(); });
+        d.written += writeSome(*d.sink, d.output, d.rest, 0, [](qint64) { return QByteArray(); });
         const qint64 played = playedOf(*d.sink, d.bytesPerSecond, d.written);
-        if (played >= d.silentAfter || d.since.elapsed() > kStallGraceMs ||
+        // Stopped only once it has taken everything, the silence after the
+        // fade included: the position a sink reports can run tens of
+        // milliseconds ahead of the sound.
+        if ((d.rest.isEmpty() && played >= d.written) || d.since.elapsed() > kStallGraceMs ||
             d.sink->state() == QAudio::StoppedState) {
             d.sink->stop();
             it = m_draining.erase(it);

@@ -113,7 +113,10 @@ TEST_F(VoxPlaybackDeviceTest, ACutFadesOutFromTheNextSampleAndEndsTheMessageTher
         EXPECT_EQ(device.cut(), row.end);
         EXPECT_EQ(device.endFrame(), row.end);
         EXPECT_EQ(device.messageEndBytes(), (kLead + row.end) * 2);
-        out += readFrames(device);
+        // What is left after a cut is taken in one piece.
+        const QByteArray rest = device.readAll();
+        const auto *p = reinterpret_cast<const qint16 *>(rest.constData());
+        out += QVector<qint16>(p, p + rest.size() / 2);
         ASSERT_EQ(out.size(), kLead + row.end + kTail);
         EXPECT_TRUE(silent(out, kLead + row.end, out.size()));
         EXPECT_LE(largestStep(out, kLead + kFade), kClick);
