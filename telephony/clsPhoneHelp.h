@@ -20,7 +20,7 @@ class Error;
 /// port activity log "Port<n>.txt" of the local folder.
 ///
 /// Every operation but ValidateInput does nothing while no route is open.
-/// Operations but PlayWithSoundCard trap their failures: when the board reports that the far end
+/// Operations trap their failures: when the board reports that the far end
 /// has gone (CallStatus 109) the route is closed silently (DisconnectCall),
 /// any other failure is reported through ReportError with the context
 /// "VN-PHoneHelp"; the operation then returns false or empty text.
@@ -69,14 +69,7 @@ public:
                             const QString &stoptones = QString(), qint32 skipsecs = 0,
                             qint32 fileFormat = 0);
     /// Plays `destFile` on the sound card, always from its beginning: a
-    /// positive `skipsecs` is set to 0 in the caller's variable. With
-    /// `skipsecs` 0 `destFile` is first replaced by a copy of `sourceFile`
-    /// (when given), unless `sourceFile` is too large to play.
-    ///
-    /// Unlike the other operations it does not report its failures: it
-    /// throws modVNQRN::Error to the caller, so that a play that failed is
-    /// never taken for a message heard (a file missing 53, unreadable 75 or
-    /// 70, too large 7, a full disk while copying 61, no sound card 440).
+    /// positive `skipsecs` is set to 0 in the caller's variable.
     void PlayWithSoundCard(const QString &destFile, const QString &sourceFile, qint32 &skipsecs,
                            qint32 fileFormat = 0);
     void PlayWithSoundCard(const QString &destFile, const QString &sourceFile = QString());

@@ -74,6 +74,9 @@ void copyVoiceFile(const QString &from, const QString &to)
 
 void clsPhoneHelp::copyForFreshStart(const QString &destFile, const QString &sourceFile)
 {
+    // A message no route plays is refused before the working copy is
+    // replaced or a byte is copied.
+    checkVoxFileSize(sourceFile);
     removeIfPresent(destFile);
     copyVoiceFile(sourceFile, destFile);
 }
@@ -100,22 +103,21 @@ void clsPhoneHelp::PlayWithVoiceBoard(const QString &destFile, const QString &so
     }
 }
 
-// Failures are not reported here but reach the caller, which reports them:
-// a play that failed must not pass for a message heard.
 void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sourceFile,
                                      qint32 &skipsecs, qint32 fileFormat)
 {
     if (!mblnConnected)
         return;
-    if (skipsecs == 0 && !sourceFile.isEmpty()) {
-        // Refused before a byte is copied or the working copy is replaced.
-        checkVoxFileSize(sourceFile);
-        copyForFreshStart(destFile, sourceFile);
+    try {
+        if (skipsecs == 0 && !sourceFile.isEmpty())
+            copyForFreshStart(destFile, sourceFile);
+        if (skipsecs > 0)
+            skipsecs = 0;
+        WritePortLog(u"Playing file=" + destFile);
+        mVoiceCtl->PlayFile(destFile, fileFormat, QString(), skipsecs);
+    } catch (...) {
+        ReportError(currentError(), QStringLiteral("VN-PHoneHelp"));
     }
-    if (skipsecs > 0)
-        skipsecs = 0;
-    WritePortLog(u"Playing file=" + destFile);
-    mVoiceCtl->PlayFile(destFile, fileFormat, QString(), skipsecs);
 }
 
 void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sourceFile)

@@ -9,7 +9,6 @@
 #include <QMediaDevices>
 
 #include <algorithm>
-#include <cstring>
 
 using modVNQRN::Error;
 
