@@ -52,7 +52,7 @@ public:
     /// the sound goes on this long after a stop() before its fade; it is also
     /// how long the user-interface thread may be busy elsewhere before the
     /// sound breaks up.
-    static constexpr int kQueueMs = 100;
+    static constexpr int kQueueMs = 200;
 
     explicit SoundCardPlayer(QObject *parent = nullptr);
     ~SoundCardPlayer() override;

@@ -183,6 +183,18 @@ TEST_F(SoundCardPlayerTest, StartAndStopFadeInsteadOfClicking)
     const auto [first, end] = soundSpan(heard);
     ASSERT_GT(end - first, 1000 * 8);
     EXPECT_LE(largestStep(heard), kClick);
+    // On a failure, say where: a gap of silence inside the sound means the
+    // device ran dry; a jump without one, that the recording lost samples.
+    for (qsizetype i = 1; i < heard.size(); ++i) {
+        if (std::abs(int(heard[i]) - int(heard[i - 1])) <= kClick)
+            continue;
+        qsizetype zeros = 0;
+        while (i + zeros < heard.size() && heard[i + zeros] == 0)
+            ++zeros;
+        std::printf("step of %d at %.1f ms into the sound (of %.1f ms), then %lld silent samples\n",
+                    std::abs(int(heard[i]) - int(heard[i - 1])), double(i - first) / 8.0,
+                    double(end - first) / 8.0, qint64(zeros));
+    }
     // Heard as long as the position says (the span misses only the
     // quietest samples of the fades).
     EXPECT_NEAR(double(end - first) / 8.0, double(player.elapsedMs()), 2.0);

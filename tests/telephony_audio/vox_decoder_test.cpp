@@ -148,7 +148,11 @@ TEST(VoxFileStreamTest, SkipLandsOnTheSampleTheWholeDecodeHasThere)
             EXPECT_EQ(stream.position(), skipped);
             QVector<qint16> rest(whole.size());
             rest.resize(qsizetype(stream.read(rest.data(), rest.size())));
-            EXPECT_EQ(rest, whole.mid(qsizetype(skipped)));
+            ASSERT_EQ(rest.size(), whole.size() - skipped);
+            // Qt compares two empty lists with a null memcmp.
+            if (!rest.isEmpty()) {
+                EXPECT_EQ(rest, whole.mid(qsizetype(skipped)));
+            }
         }
     }
 }
