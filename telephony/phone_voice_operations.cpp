@@ -1,12 +1,14 @@
 // Playback, beeps, stop and pause, recording, and digits.
 
 #include "clsPhoneHelp.h"
+#include "vox_decoder.h"
 
 #include "shared/error.h"
 #include "shared/error_log.h"
 #include "shared/prompter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -45,15 +47,26 @@ void copyVoiceFile(const QString &from, const QString &to)
     removeIfPresent(to);
     QFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(errPathFileAccess);
+        throw Error(errno == ENOSPC ? errDiskFull : errPathFileAccess);
     bool copied = true;
     QByteArray block;
     while (copied && !(block = source.read(64 * 1024)).isEmpty())
         copied = target.write(block) == block.size();
     if (!copied || source.error() != QFileDevice::NoError || !target.flush()) {
+        // A full disk is told apart: the operator can do something about it.
+        const bool full = target.error() == QFileDevice::ResourceError;
+        const QString why =
+            source.error() != QFileDevice::NoError ? source.errorString() : target.errorString();
         target.close();
-        target.remove();
-        throw Error(errPathFileAccess);
+        // Only a partial copy of our own goes; whatever else the name points
+        // at (a device, say) is left alone.
+        if (QFileInfo(to).isFile())
+            QFile::remove(to);
+        throw Error(
+            full ? errDiskFull : errPathFileAccess,
+            (full ? QStringLiteral("Disk full while copying ") : QStringLiteral("Cannot copy ")) +
+                QDir::toNativeSeparators(from) + QStringLiteral(" to ") +
+                QDir::toNativeSeparators(to) + QStringLiteral(": ") + why);
     }
 }
 
@@ -61,6 +74,9 @@ void copyVoiceFile(const QString &from, const QString &to)
 
 void clsPhoneHelp::copyForFreshStart(const QString &destFile, const QString &sourceFile)
 {
+    // A message no route plays is refused before the working copy is
+    // replaced or a byte is copied.
+    checkVoxFileSize(sourceFile);
     removeIfPresent(destFile);
     copyVoiceFile(sourceFile, destFile);
 }

@@ -25,18 +25,24 @@ qint32 RoutedVoiceBoard::FindChannel(qint32 kind)
 
 bool RoutedVoiceBoard::mediaRouted() const
 {
-    return m_wave && m_wave->deviceCount() != 0 && !m_autoRouteMedia && m_trunkChannel == -1 &&
-           m_mediaChannel != 0 && m_mediaChannel == m_wave->channel();
+    return !m_autoRouteMedia && m_trunkChannel == -1;
 }
 
 void RoutedVoiceBoard::PlayFile(const QString &path, qint32 format, const QString &stopTones,
                                 qint32 skipSeconds)
 {
+    // With no trunk the media route is the only place a play can go, even
+    // when the sound card has gone since the route was set: the wave device
+    // then says that there is no sound card, rather than the line that it
+    // has no trunk.
     m_lastPlayOnWave = mediaRouted();
-    if (m_lastPlayOnWave)
+    if (!m_lastPlayOnWave)
+        linePlayFile(path, format, stopTones, skipSeconds);
+    else if (m_wave)
         m_wave->play(path, format, skipSeconds);
     else
-        linePlayFile(path, format, stopTones, skipSeconds);
+        throw modVNQRN::Error(modVNQRN::errUnexpected, QStringLiteral("No sound card is installed"),
+                              QString::fromUtf16(kErrorSource));
 }
 
 void RoutedVoiceBoard::StopVoice()
@@ -50,7 +56,9 @@ void RoutedVoiceBoard::StopVoice()
 
 qint32 RoutedVoiceBoard::ElapsedSeconds() const
 {
-    return m_lastPlayOnWave ? m_wave->elapsedSeconds() : lineElapsedSeconds();
+    if (!m_lastPlayOnWave)
+        return lineElapsedSeconds();
+    return m_wave ? m_wave->elapsedSeconds() : 0;
 }
 
 } // namespace VoiceBocxLib

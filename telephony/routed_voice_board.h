@@ -20,6 +20,7 @@ public:
 
     void setAutoRouteMedia(bool on) override { m_autoRouteMedia = on; }
     void setMediaChannel(qint16 channel) override { m_mediaChannel = channel; }
+    qint16 mediaChannel() const { return m_mediaChannel; }
     qint32 TrunkChannel() const override { return m_trunkChannel; }
     void setTrunkChannel(qint32 channel) override { m_trunkChannel = channel; }
 
@@ -30,7 +31,10 @@ public:
     void StopVoice() override;
     qint32 ElapsedSeconds() const override;
 
-    /// True while playback goes to the wave device.
+    /// True while playback goes to the wave device: AutoRouteMedia off and no
+    /// trunk channel. (The media channel is not compared with the wave
+    /// device's: a device list that changed after the route was set must not
+    /// send the play to a line without a trunk.)
     bool mediaRouted() const;
     WaveDevice *waveDevice() const { return m_wave.get(); }
 

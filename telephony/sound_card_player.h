@@ -1,6 +1,6 @@
 #pragma once
 
-#include "telephony/vox_decoder.h"
+#include "telephony/vox_playback_device.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class QAudioSink;
 class QEventLoop;
@@ -23,6 +24,11 @@ namespace VoiceBocxLib
 /// (QMediaDevices::audioOutputs()). The list is read on every call, but Qt
 /// fixes its audio back end the first time it is touched: an audio server that
 /// starts later is not seen by a running program.
+///
+/// A message is decoded as it plays (VoxPlaybackDevice): memory does not grow
+/// with its length and the sound starts as soon for a long message as for a
+/// short one. The sound fades in at the start and out at the end and at a
+/// stop() (VoxPlaybackDevice::kFadeMs), so it never clicks.
 ///
 /// play() blocks with a nested event loop running, so a click that calls
 /// stop() is handled while the message plays. Everything runs on the thread
@@ -42,10 +48,11 @@ public:
     /// Silence put before the message so that the device's start-up never
     /// swallows its first syllable.
     static constexpr int kLeadInMs = 40;
-    /// Audio queued ahead in the device. stop() discards the queue, so this
-    /// only decides how long the user-interface thread may be busy elsewhere
-    /// before the sound breaks up.
-    static constexpr int kQueueMs = 250;
+    /// Audio queued ahead in the device. What is queued is always played, so
+    /// the sound goes on this long after a stop() before its fade; it is also
+    /// how long the user-interface thread may be busy elsewhere before the
+    /// sound breaks up.
+    static constexpr int kQueueMs = 200;
 
     explicit SoundCardPlayer(QObject *parent = nullptr);
     ~SoundCardPlayer() override;
@@ -66,27 +73,29 @@ public:
     void setVoxRate(int rate) { m_voxRate = rate; }
     int voxRate() const { return m_voxRate; }
 
-    /// Decodes the message file `path` and plays it from `skipSeconds` on;
-    /// returns when it has been played to its end or stop() was called.
-    /// Throws modVNQRN::Error when the file cannot be read (nothing is then
-    /// played), when there is no output device or it fails to open, or when
-    /// a play is already running.
+    /// Plays the message file `path` from `skipSeconds` on; returns when it
+    /// has been played to its end or stop() was called. Throws
+    /// modVNQRN::Error: the errors of VoxFileStream::open() before any sound
+    /// (53 missing, 75 or 70 unreadable, 7 too large); 440 "No sound card is
+    /// installed" when the system lists no output; 440 when the output cannot
+    /// be opened or stops taking audio; 75 when the file cannot be read any
+    /// more while it plays; 5 when a play is already running.
     void play(const QString &path, qint32 skipSeconds = 0);
-    /// play() for audio already decoded.
-    void playAudio(const PcmAudio &audio, qint32 skipSeconds = 0);
 
-    /// Ends a running play() at once: the sound stops and play() returns.
-    /// Does nothing when nothing plays.
+    /// Ends a running play(): the sound fades out within kQueueMs plus
+    /// VoxPlaybackDevice::kFadeMs, play() returns at once, and the position
+    /// (elapsedMs()) is final when stop() returns. Does nothing when nothing
+    /// plays.
     void stop();
 
     bool isPlaying() const { return m_loop != nullptr; }
     Ending lastEnding() const { return m_ending; }
 
-    /// What the last play actually played, skipped seconds not counted. Whole
-    /// seconds, rounded down, so that a play resumed from it repeats a
-    /// fraction rather than losing one.
-    qint32 elapsedSeconds() const { return qint32(m_elapsedMs / 1000); }
-    qint64 elapsedMs() const { return m_elapsedMs; }
+    /// What the last play actually played (while it plays: so far), skipped
+    /// seconds not counted. Whole seconds, rounded down, so that a play
+    /// resumed from it repeats a fraction rather than losing one.
+    qint32 elapsedSeconds() const { return qint32(elapsedMs() / 1000); }
+    qint64 elapsedMs() const;
 
 Q_SIGNALS:
     /// The first audio of a play has been handed to the device.
@@ -95,26 +104,32 @@ Q_SIGNALS:
     void playbackFinished();
 
 private:
+    struct Draining;
+
     void feed();
     qint64 playedBytes() const;
     void finish(Ending ending);
+    void drain();
 
     int m_channel = -1;
     int m_voxRate = kVoxRate8k;
+    VoxPlaybackDevice m_source;
+    QByteArray m_pending; // read from the message, not yet taken by the sink
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice *m_output = nullptr;
     QEventLoop *m_loop = nullptr;
     QTimer m_feedTimer;
-    QElapsedTimer m_started;
-    QByteArray m_pcm;
+    QElapsedTimer m_progressClock; // since the played position last moved
+    qint64 m_lastPlayed = -1;
     qint64 m_written = 0;
-    qint64 m_audioStart = 0; // byte offset of the first message sample in m_pcm
-    qint64 m_audioEnd = 0;   // byte offset just past the last message sample
-    qint64 m_skipMs = 0;
     int m_bytesPerSecond = 0;
     Ending m_ending = Ending::None;
     qint64 m_elapsedMs = 0;
     QString m_failure;
+    qint32 m_failureNumber = 0;
+    // Sinks of ended plays that still sound out their fade.
+    std::vector<std::unique_ptr<Draining>> m_draining;
+    QTimer m_drainTimer;
 };
 
 } // namespace VoiceBocxLib

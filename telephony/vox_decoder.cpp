@@ -96,6 +96,17 @@ int voxRateSetting(const QString &iniFile)
     return rate == kVoxRate6k ? kVoxRate6k : kVoxRate8k;
 }
 
+void checkVoxFileSize(const QString &path)
+{
+    const QFileInfo fi(path);
+    if (fi.isFile() && fi.size() > kMaxVoxBytes)
+        throw Error(modVNQRN::errOutOfMemory,
+                    QStringLiteral("Message file too large to play: %1 (%2 bytes; at most %3)")
+                        .arg(QDir::toNativeSeparators(path))
+                        .arg(fi.size())
+                        .arg(kMaxVoxBytes));
+}
+
 PcmAudio decodeVoxBytes(const QByteArray &vox, int sampleRate)
 {
     if (vox.size() > kMaxVoxBytes)
@@ -119,7 +130,7 @@ PcmAudio decodeVoxBytes(const QByteArray &vox, int sampleRate)
     return audio;
 }
 
-PcmAudio decodeVoxFile(const QString &path, int sampleRate)
+void openVoxFile(QFile &file, const QString &path)
 {
     const QFileInfo fi(path);
     if (!fi.exists())
@@ -128,18 +139,22 @@ PcmAudio decodeVoxFile(const QString &path, int sampleRate)
     if (!fi.isFile())
         throw Error(modVNQRN::errPathFileAccess,
                     QStringLiteral("Not a message file: ") + QDir::toNativeSeparators(path));
-    if (fi.size() > kMaxVoxBytes)
-        throw Error(modVNQRN::errOutOfMemory, QStringLiteral("Message file too large to play: ") +
-                                                  QDir::toNativeSeparators(path));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw Error(f.error() == QFileDevice::PermissionsError ? modVNQRN::errPermissionDenied
-                                                               : modVNQRN::errPathFileAccess,
+    checkVoxFileSize(path);
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(file.error() == QFileDevice::PermissionsError ? modVNQRN::errPermissionDenied
+                                                                  : modVNQRN::errPathFileAccess,
                     QStringLiteral("Cannot read ") + QDir::toNativeSeparators(path) +
-                        QStringLiteral(": ") + f.errorString());
+                        QStringLiteral(": ") + file.errorString());
+}
+
+PcmAudio decodeVoxFile(const QString &path, int sampleRate)
+{
+    QFile f;
+    openVoxFile(f, path);
     // Read what the file holds: a read of the largest size allowed would
     // reserve 64 MiB for every message played.
-    const QByteArray bytes = f.read(std::min(fi.size(), kMaxVoxBytes));
+    const QByteArray bytes = f.read(std::min(f.size(), kMaxVoxBytes));
     if (f.error() != QFileDevice::NoError)
         throw Error(modVNQRN::errPathFileAccess, QStringLiteral("Cannot read ") +
                                                      QDir::toNativeSeparators(path) +

@@ -1,8 +1,13 @@
 #include "phone_fixture.h"
 
 #include "shared/environment.h"
+#include "telephony/simulated_wave_device.h"
+#include "telephony/vox_decoder.h"
 
+#include <cstdio>
 #include <functional>
+
+#include <sys/mount.h>
 
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
@@ -11,7 +16,40 @@ using namespace Qt::StringLiterals;
 namespace
 {
 using PhoneVoiceOperationsTest = PhoneFixture;
-}
+
+/// A folder on a disk that fills up after 64 KiB: a small tmpfs mounted for
+/// the test where that is allowed, otherwise the kernel's always-full
+/// device standing in for the file.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &folder) : m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        m_mounted = ::mount("tmpfs", qPrintable(folder), "tmpfs", 0, "size=64k") == 0;
+        if (!m_mounted)
+            std::printf("cannot mount a tmpfs here; /dev/full stands in for the full disk\n");
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(qPrintable(m_folder), MNT_DETACH);
+    }
+    /// A file on it.
+    QString file(const QString &name) const
+    {
+        const QString path = m_folder + name;
+        if (!m_mounted && !QFileInfo::exists(path))
+            QFile::link(QStringLiteral("/dev/full"), path);
+        return path;
+    }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+} // namespace
 
 TEST_F(PhoneVoiceOperationsTest, BeepsFollowTheFirstCharacterOfTheFile)
 {
@@ -171,4 +209,58 @@ TEST_F(PhoneVoiceOperationsTest, GetDigitsValidatesTheKeysByTheHashAndStarRules)
         EXPECT_EQ(helper().ValidateInput(s1), row.result) << row.in.toStdString();
         EXPECT_EQ(s1, row.after) << row.in.toStdString();
     }
+}
+
+// On the sound card a play that cannot start is reported with its number
+// and a plain text, plays nothing, leaves the route open and the message as
+// it was.
+TEST_F(PhoneVoiceOperationsTest, SoundCardPlaysThatCannotStartAreReportedAndLoseNothing)
+{
+    EXPECT_TRUE(helper().ConnectSoundCard());
+    SimulatedWaveDevice *wave = SimulatedWaveDevice::last();
+    ASSERT_NE(wave, nullptr);
+    const QString message = voiceFile(u"N123456789AB.vox"_s, 20); // 80,000 bytes
+    const QByteArray sound = TestWorkstation::readFile(message);
+    QFile huge(data + u"N123456789AC.vox");
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaxVoxBytes + 1));
+    huge.close();
+    const QString temp = local + u"TEMP.vox";
+    const SmallDisk disk(ws.root() + u"small/");
+
+    const struct {
+        const char *what;
+        QString dest;
+        QString source;
+        const char16_t *box;
+    } rows[] = {
+        {"missing message", temp, data + u"gone.vox", u"Error 53 { 53-File not found }"},
+        {"too large", temp, huge.fileName(), u"Error 7 { 7-Message file too large to play: "},
+        {"disk full", disk.file(u"TEMP.vox"_s), message, u"Error 61 { 61-Disk full while copying "},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        TestWorkstation::writeFile(temp, "old");
+        prompter.boxes.clear();
+        qint32 skip = 0;
+        helper().PlayWithSoundCard(row.dest, row.source, skip, 1);
+        ASSERT_EQ(prompter.boxes.size(), 1);
+        EXPECT_TRUE(prompter.boxes[0].text.startsWith(QStringView(row.box)))
+            << qPrintable(prompter.boxes[0].text);
+        EXPECT_TRUE(prompter.boxes[0].text.endsWith(u"VN-PHoneHelp"));
+        EXPECT_TRUE(wave->plays().isEmpty());
+        EXPECT_EQ(TestWorkstation::readFile(message), sound);
+        EXPECT_TRUE(QFileInfo::exists(message));
+    }
+    // Refused before anything was copied: the old working copy is still there.
+    EXPECT_EQ(TestWorkstation::readFile(temp), "old");
+    EXPECT_EQ(QFileInfo(huge.fileName()).size(), kMaxVoxBytes + 1);
+    // The copy that ran out of room is not left behind.
+    EXPECT_FALSE(QFileInfo(disk.file(u"TEMP.vox"_s)).isFile());
+
+    // The route is still open: the next play works.
+    prompter.boxes.clear();
+    helper().PlayWithSoundCard(temp, message);
+    ASSERT_EQ(wave->plays().size(), 1);
+    EXPECT_EQ(TestWorkstation::readFile(temp), sound);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 }

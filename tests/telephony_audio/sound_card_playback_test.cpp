@@ -88,4 +88,43 @@ TEST_F(SoundCardPlaybackTest, PlayIsHeardWholeAndStopCutsItShort)
     EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'|'));
 }
 
+// Pause on the sound-card route, heard at the sink: a message that is loud
+// where it is paused fades out instead of clicking (no step between
+// neighbouring samples over 1/8 of full scale), and it stays new.
+TEST_F(SoundCardPlaybackTest, PauseFadesOutWithoutAClick)
+{
+    constexpr int kClick = 4096;
+    const QString path = ws.messagesFolder() + u"N0000000042A.vox";
+    QVector<qint16> hum = loudHumMessage(3000);
+    for (int i = 0; i < 400; ++i) // a gentle start of its own
+        hum[i] = qint16(hum[i] * i / 400);
+    writeVoxFile(path, hum);
+    const QVector<qint16> reference = decodeVoxFile(path).samples;
+    ASSERT_LT(largestStep(reference), kClick);
+    control.InitializeForProgram(QStringLiteral("VN-Console"));
+    control.InitializeForID(QStringLiteral("42"));
+    ASSERT_NE(control.core().lastState(), dsNoDevice);
+
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const auto [begin, end] = soundSpan(heardSoFar());
+        if (end - begin > 8 * 1000) {
+            watch.stop();
+            button("cmdPlayAll")->click(); // Pause
+        }
+    });
+    watch.start();
+    listenTo([&] { button("cmdPlayAll")->click(); });
+
+    EXPECT_EQ(button("cmdPlayAll")->text(), u"Res&ume");
+    const auto [begin, end] = soundSpan(heard);
+    EXPECT_GT(double(end - begin) / 8.0, 1000.0);
+    EXPECT_LT(double(end - begin) / 8.0, 1400.0);
+    EXPECT_LE(largestStep(heard), kClick);
+    EXPECT_GT(findSignal(reference.mid(0, 8 * 900), heard).correlation, 0.95);
+    EXPECT_TRUE(QFile::exists(path)); // paused: not heard yet
+    EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'|'));
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "telephony/vox_decoder.h"
+#include "telephony/vox_file_stream.h"
 
 #include "signal_match.h"
 #include "support/test_environment.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 using namespace VoiceBocxLib;
@@ -89,4 +91,108 @@ TEST(VoxDecoderTest, RateSettingIsSixThousandOnlyWhenItSaysSo)
         TestWorkstation::writeFile(ini, body);
         EXPECT_EQ(voxRateSetting(ini), rate) << body;
     }
+}
+
+// The sound card decodes as it plays: piece by piece, whatever the size of
+// the pieces, the stream must give exactly the samples of the whole-file
+// decode, the last one included.
+TEST(VoxFileStreamTest, PiecesAddUpToTheWholeDecodeToTheLastSample)
+{
+    TestWorkstation ws;
+    QByteArray noise(12345, '\0');
+    QRandomGenerator rng(11);
+    for (char &c : noise)
+        c = char(rng.bounded(256));
+    const std::pair<const char *, QByteArray> files[] = {
+        {"one byte", QByteArray(1, '\x7f')},
+        {"speech and an odd byte", encodeVox(speechLikeMessage(1500)) + '\x93'},
+        {"noise of an odd length", noise},
+    };
+    for (const auto &[what, bytes] : files) {
+        const QString path = ws.root() + u"N000000001.vox";
+        TestWorkstation::writeFile(path, bytes);
+        const QVector<qint16> whole = decodeVoxBytes(bytes).samples;
+        for (const qint64 piece : {qint64(1), qint64(3), qint64(4096), qint64(1) << 20}) {
+            SCOPED_TRACE(testing::Message() << what << ", pieces of " << piece);
+            VoxFileStream stream;
+            stream.open(path);
+            EXPECT_EQ(stream.frames(), bytes.size() * 2);
+            QVector<qint16> got;
+            QVector<qint16> buffer(qsizetype(std::min<qint64>(piece, 1 << 16)));
+            while (const qint64 n = stream.read(buffer.data(), buffer.size()))
+                got.append(buffer.mid(0, qsizetype(n)));
+            EXPECT_TRUE(stream.atEnd());
+            EXPECT_EQ(stream.read(buffer.data(), buffer.size()), 0);
+            ASSERT_EQ(got.size(), whole.size());
+            EXPECT_EQ(got.last(), whole.last());
+            EXPECT_EQ(got, whole);
+        }
+    }
+}
+
+// A resume decodes up to its second (every ADPCM sample depends on all
+// before it) and goes on with the very samples the whole decode has there.
+TEST(VoxFileStreamTest, SkipLandsOnTheSampleTheWholeDecodeHasThere)
+{
+    TestWorkstation ws;
+    const QString path = ws.root() + u"N000000001.vox";
+    writeVoxFile(path, speechLikeMessage(3000)); // 3 s at 8000 Hz, 4 s at 6000 Hz
+    for (const int rate : {kVoxRate8k, kVoxRate6k}) {
+        const QVector<qint16> whole = decodeVoxFile(path, rate).samples;
+        for (const qint64 seconds : {0, 1, 2, 5}) {
+            SCOPED_TRACE(testing::Message() << rate << " Hz, from second " << seconds);
+            VoxFileStream stream;
+            stream.open(path, rate);
+            const qint64 skipped = stream.skip(seconds * rate);
+            EXPECT_EQ(skipped, std::min<qint64>(seconds * rate, whole.size()));
+            EXPECT_EQ(stream.position(), skipped);
+            QVector<qint16> rest(whole.size());
+            rest.resize(qsizetype(stream.read(rest.data(), rest.size())));
+            ASSERT_EQ(rest.size(), whole.size() - skipped);
+            // Qt compares two empty lists with a null memcmp.
+            if (!rest.isEmpty()) {
+                EXPECT_EQ(rest, whole.mid(qsizetype(skipped)));
+            }
+        }
+    }
+}
+
+TEST(VoxFileStreamTest, BadFilesFailOnOpenAndAFileCutShortEndsWhereItsBytesEnd)
+{
+    TestWorkstation ws;
+    VoxFileStream stream;
+    TestWorkstation::writeFile(ws.root() + u"empty.vox", {});
+    stream.open(ws.root() + u"empty.vox");
+    qint16 sample = 0;
+    EXPECT_EQ(stream.frames(), 0);
+    EXPECT_EQ(stream.read(&sample, 1), 0);
+
+    QDir().mkpath(ws.root() + u"folder.vox");
+    QFile huge(ws.root() + u"huge.vox");
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaxVoxBytes + 1));
+    huge.close();
+    const std::pair<QString, qint32> rows[] = {
+        {ws.root() + u"gone.vox", modVNQRN::errFileNotFound},
+        {ws.root() + u"folder.vox", modVNQRN::errPathFileAccess},
+        {huge.fileName(), modVNQRN::errOutOfMemory},
+    };
+    for (const auto &[path, number] : rows) {
+        const modVNQRN::Error e = thrownError([&] { stream.open(path); });
+        EXPECT_EQ(e.number(), number) << qPrintable(path);
+        EXPECT_TRUE(e.description().contains(QFileInfo(path).fileName())) << qPrintable(path);
+        EXPECT_FALSE(stream.isOpen());
+    }
+
+    // Cut short while it is read: the stream ends early, without an error.
+    const QString path = ws.root() + u"N000000001.vox";
+    writeVoxFile(path, speechLikeMessage(20000));
+    stream.open(path);
+    QVector<qint16> buffer(100);
+    EXPECT_EQ(stream.read(buffer.data(), buffer.size()), 100);
+    QFile(path).resize(1000);
+    qint64 total = 100;
+    while (const qint64 n = stream.read(buffer.data(), buffer.size()))
+        total += n;
+    EXPECT_LT(total, 80000); // what was read ahead before the cut, at most
+    EXPECT_TRUE(stream.atEnd());
 }
