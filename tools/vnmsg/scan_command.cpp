@@ -21,6 +21,7 @@ class FixedClock final : public Clock
 public:
     explicit FixedClock(QDateTime now) : m_now(std::move(now)) {}
     QDateTime now() const override { return m_now; }
+    qint64 monotonicMs() const override { return 0; }
     void sleepMs(int) override {}
 
 private:
