@@ -41,19 +41,21 @@ void copyVoiceFile(const QString &from, const QString &to)
         throw Error(errBadFileName);
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
-        throw Error(errno == ENOENT ? errFileNotFound : errPathFileAccess);
+        throw Error(errno == ENOENT ? errFileNotFound : fileErrorNumber(errno));
     removeIfPresent(to);
     QFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(errPathFileAccess);
+        throw Error(fileErrorNumber(errno, errno == ENOENT ? errPathNotFound : errPathFileAccess));
     bool copied = true;
     QByteArray block;
     while (copied && !(block = source.read(64 * 1024)).isEmpty())
-        copied = target.write(block) == block.size();
-    if (!copied || source.error() != QFileDevice::NoError || !target.flush()) {
+        copied = target.write(block) == block.size() && target.flush();
+    if (!copied || source.error() != QFileDevice::NoError) {
+        // The reason of the failure before the clean-up's calls replace it.
+        const qint32 number = copied ? errPathFileAccess : fileErrorNumber(errno);
         target.close();
         target.remove();
-        throw Error(errPathFileAccess);
+        throw Error(number);
     }
 }
 
