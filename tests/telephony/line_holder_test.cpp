@@ -134,7 +134,8 @@ TEST_F(LineHolderTest, AKilledWorkstationsClaimIsTakenOverAfterARestart)
     QProcess child;
     ASSERT_TRUE(startChild(child, local, u"Child"_s, u"hold"_s)) << qPrintable(child.errorString());
     ASSERT_EQ(readLine(child), u"claimed") << child.readAllStandardError().constData();
-    EXPECT_EQ(readLineHolder(gsLocalIni).pid, child.processId());
+    const qint64 childPid = child.processId();
+    EXPECT_EQ(readLineHolder(gsLocalIni).pid, childPid);
 
     EXPECT_FALSE(helper().ConnectPhone(u"Reception"_s));
     EXPECT_EQ(prompter.texts(), QStringList{kBusy});
@@ -148,7 +149,7 @@ TEST_F(LineHolderTest, AKilledWorkstationsClaimIsTakenOverAfterARestart)
     EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'|'));
     EXPECT_EQ(readLineHolder(gsLocalIni), thisProcessHolder(u"Reception"_s));
     const QString takeOver = u"The message line was held by program Child (process "_s +
-                             QString::number(child.processId()) + u" on " +
+                             QString::number(childPid) + u" on " +
                              QSysInfo::machineHostName() +
                              u"), which has ended; Reception takes it over";
     EXPECT_TRUE(errorLog().contains(takeOver)) << qPrintable(errorLog());
