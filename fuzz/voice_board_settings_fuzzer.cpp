@@ -35,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int rate = voxRateSetting(path);
     FUZZ_CHECK(rate == 6000 || rate == 8000);
 
-    const QString password = modVNQRN::ReadProfileString(QString::fromUtf16(kVoiceBoardSection),
-                                                         QStringLiteral("SipPassword"), QString(),
-                                                         path);
+    const QString password = modVNQRN::ReadProfileString(
+        QString::fromUtf16(kVoiceBoardSection), QStringLiteral("SipPassword"), QString(), path);
     const auto noPassword = [&](const QString &text) {
         // A password of one or two characters may occur in any text by chance.
         return password.size() < 3 || !text.contains(password);

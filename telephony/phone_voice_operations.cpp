@@ -52,9 +52,10 @@ void copyVoiceFile(const QString &from, const QString &to)
         copied = target.write(block) == block.size() && target.flush();
     if (!copied || source.error() != QFileDevice::NoError) {
         // The reason of the failure before the clean-up's calls replace it.
-        const qint32 number = copied                                          ? errPathFileAccess
-                              : target.error() == QFileDevice::ResourceError ? errDiskFull
-                                                                              : fileErrorNumber(errno);
+        const qint32 number = copied ? errPathFileAccess
+                              : target.error() == QFileDevice::ResourceError
+                                  ? errDiskFull
+                                  : fileErrorNumber(errno);
         target.close();
         target.remove();
         throw Error(number);

@@ -36,7 +36,8 @@ void RoutedVoiceBoard::PlayFile(const QString &path, qint32 format, const QStrin
     // The sound-card route is chosen but there is no sound card: that is the
     // failure to report, not the line's missing trunk channel.
     if (!m_lastPlayOnWave && !m_autoRouteMedia && m_trunkChannel == -1)
-        throw modVNQRN::Error(modVNQRN::errUnexpected, QStringLiteral("No sound card is installed"));
+        throw modVNQRN::Error(modVNQRN::errUnexpected,
+                              QStringLiteral("No sound card is installed"));
     if (m_lastPlayOnWave)
         m_wave->play(path, format, skipSeconds);
     else

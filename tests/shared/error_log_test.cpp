@@ -182,9 +182,9 @@ TEST_F(ErrorLogTest, ALogThatIsOffOrCannotBeWrittenStillLetsTheBoxShow)
 TEST(FileErrorNumberTest, SystemErrorsMapOntoTheDocumentedNumbers)
 {
     const std::pair<int, qint32> rows[] = {
-        {ENOSPC, errDiskFull},         {EDQUOT, errDiskFull},         {EACCES, errPermissionDenied},
-        {EPERM, errPermissionDenied},  {EROFS, errPermissionDenied},  {ENOTDIR, errPathNotFound},
-        {EIO, errPathFileAccess},      {EBUSY, errPathFileAccess},
+        {ENOSPC, errDiskFull},        {EDQUOT, errDiskFull},        {EACCES, errPermissionDenied},
+        {EPERM, errPermissionDenied}, {EROFS, errPermissionDenied}, {ENOTDIR, errPathNotFound},
+        {EIO, errPathFileAccess},     {EBUSY, errPathFileAccess},
     };
     for (const auto &[err, number] : rows)
         EXPECT_EQ(fileErrorNumber(err), number) << err;

@@ -56,8 +56,7 @@ pid_t endedChild(bool reap)
     return pid;
 }
 
-bool startChild(QProcess &child, const QString &local, const QString &program,
-                const QString &mode)
+bool startChild(QProcess &child, const QString &local, const QString &program, const QString &mode)
 {
     child.setProgram(QStringLiteral(LINE_CHILD_PATH));
     child.setArguments({local, program, mode});
@@ -100,12 +99,15 @@ TEST_F(LineHolderTest, OnlyAClaimOfThisHostsDeadProcessIsStale)
         {"free line", LineHolder{}, false},
         {"this very process", self, false},
         {"entry without a process id", with([](LineHolder &h) { h.pid = 0; }), false},
-        {"entry of another host", with([&](LineHolder &h) { h.pid = reaped; h.host += u"-b"; }),
+        {"entry of another host", with([&](LineHolder &h) {
+             h.pid = reaped;
+             h.host += u"-b";
+         }),
          false},
         {"process ended and reaped", with([&](LineHolder &h) { h.pid = reaped; }), true},
         {"process killed, not yet reaped", with([&](LineHolder &h) { h.pid = zombie; }), true},
-        {"process id taken by another process",
-         with([](LineHolder &h) { h.started = u"1"_s; }), true},
+        {"process id taken by another process", with([](LineHolder &h) { h.started = u"1"_s; }),
+         true},
         {"claim from before the last boot", with([](LineHolder &h) { h.bootId = u"old-boot"_s; }),
          true},
     };
@@ -149,8 +151,7 @@ TEST_F(LineHolderTest, AKilledWorkstationsClaimIsTakenOverAfterARestart)
     EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'|'));
     EXPECT_EQ(readLineHolder(gsLocalIni), thisProcessHolder(u"Reception"_s));
     const QString takeOver = u"The message line was held by program Child (process "_s +
-                             QString::number(childPid) + u" on " +
-                             QSysInfo::machineHostName() +
+                             QString::number(childPid) + u" on " + QSysInfo::machineHostName() +
                              u"), which has ended; Reception takes it over";
     EXPECT_TRUE(errorLog().contains(takeOver)) << qPrintable(errorLog());
     EXPECT_TRUE(portLogTexts().contains(takeOver));

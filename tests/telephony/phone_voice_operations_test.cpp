@@ -112,7 +112,8 @@ TEST_F(PhoneVoiceOperationsTest, FailuresCarryTheirDocumentedNumbers)
         prompter.boxes.clear();
         helper().PlayWithVoiceBoard(row.target, source);
         ASSERT_EQ(prompter.boxes.size(), 1);
-        EXPECT_TRUE(prompter.boxes[0].text.startsWith(row.box)) << qPrintable(prompter.boxes[0].text);
+        EXPECT_TRUE(prompter.boxes[0].text.startsWith(row.box))
+            << qPrintable(prompter.boxes[0].text);
     }
     // The half-written copy is not left behind; /dev/full itself is untouched.
     EXPECT_TRUE(QFileInfo::exists(QStringLiteral("/dev/full")));

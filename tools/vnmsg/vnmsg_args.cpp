@@ -125,7 +125,8 @@ void parseMakeDemo(const QStringList &args, VnmsgArgs &out)
 QString vnmsgCommandUsage(const QString &command)
 {
     if (command == u"scan")
-        return QStringLiteral("usage: vnmsg scan DIR [--now \"YYYY-MM-DD HH:MM:SS\"] [--entity ID]...");
+        return QStringLiteral(
+            "usage: vnmsg scan DIR [--now \"YYYY-MM-DD HH:MM:SS\"] [--entity ID]...");
     if (command == u"entities")
         return QStringLiteral("usage: vnmsg entities DIR");
     if (command == u"make-demo")

@@ -17,10 +17,10 @@ struct VnmsgArgs {
     bool help = false;
 
     QString program = QStringLiteral("VN-Orvak"); ///< env --program
-    QString folder;                                ///< scan, entities: the messages folder
-    QDateTime now;                                 ///< scan --now; invalid: the clock's
-    QStringList entities;                          ///< scan --entity
-    VNOrvak::DemoOptions demo;                     ///< make-demo
+    QString folder;                               ///< scan, entities: the messages folder
+    QDateTime now;                                ///< scan --now; invalid: the clock's
+    QStringList entities;                         ///< scan --entity
+    VNOrvak::DemoOptions demo;                    ///< make-demo
 };
 
 /// Parses the words after "vnmsg".

@@ -74,9 +74,8 @@ WorkstationOptions parseWorkstationOptions(const QStringList &args)
         bool ok = false;
         const qint64 value = parser.value(name).toLongLong(&ok);
         if (!ok || value < n.min || value > n.max) {
-            options.error = u"--" + name + u" wants a whole number from " +
-                            QString::number(n.min) + u" to " + QString::number(n.max) + u", not " +
-                            parser.value(name);
+            options.error = u"--" + name + u" wants a whole number from " + QString::number(n.min) +
+                            u" to " + QString::number(n.max) + u", not " + parser.value(name);
             return options;
         }
         if (name == u"seed")
