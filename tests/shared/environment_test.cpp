@@ -83,8 +83,8 @@ TEST_F(InitEnvironmentTest, NoSettingsFileIsReportedAndEverythingStaysInTheUsers
     ASSERT_EQ(prompter.boxes.size(), 1);
     const QString text = prompter.boxes[0].text;
     EXPECT_TRUE(text.startsWith(u"Error 53 { 53-No settings file names the installation"));
-    for (const QString &searched :
-         {ws.localIni(), ws.machineFolder() + u"QelLocal.ini", ws.systemFolder() + u"QelLocal.ini"})
+    for (const QString &searched : QStringList{ws.localIni(), ws.machineFolder() + u"QelLocal.ini",
+                                               ws.systemFolder() + u"QelLocal.ini"})
         EXPECT_TRUE(text.contains(searched)) << qPrintable(searched);
     EXPECT_EQ(errorLogPath(clock.now().date()).left(ws.localAppFolder().size()),
               ws.localAppFolder());

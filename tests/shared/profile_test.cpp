@@ -59,7 +59,8 @@ QByteArray saved(const QString &text, const char *as)
     for (const QChar c : text) {
         const char hi = static_cast<char>(c.unicode() >> 8);
         const char lo = static_cast<char>(c.unicode() & 0xFF);
-        out += kind == "utf16le" ? QByteArray{lo, hi} : QByteArray{hi, lo};
+        out += kind == "utf16le" ? lo : hi;
+        out += kind == "utf16le" ? hi : lo;
     }
     return out;
 }
@@ -172,7 +173,7 @@ TEST_F(ProfileTest, ValuesEndingInOtherWhiteSpaceReadBackAsWritten)
 TEST_F(ProfileTest, FilesWithAByteOrderMarkOrInUtf16ReadAndKeepTheirEncoding)
 {
     for (const char *as : {"ansi", "utf8bom", "utf16le", "utf16be"}) {
-        for (const QString eol : {u"\r\n"_s, u"\n"_s}) {
+        for (const QString &eol : {u"\r\n"_s, u"\n"_s}) {
             SCOPED_TRACE(std::string(as) + (eol.size() == 2 ? " CRLF" : " LF"));
             const QString before = u"[Zuzidivuz]"_s + eol + u"VnPath=/inst/Z\u00fcrich \u20ac"_s +
                                    eol + u"[Messages]"_s + eol + u"MsgTimer=5"_s + eol;
