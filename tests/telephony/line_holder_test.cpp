@@ -186,7 +186,12 @@ TEST_F(LineHolderTest, ARealCallFinishesWhenTheWallClockIsSetBackAnHour)
     child.setProcessEnvironment(env);
     ASSERT_TRUE(startChild(child, local, u"Child"_s, u"call"_s));
     ASSERT_EQ(readLine(child), u"dialling") << child.readAllStandardError().constData();
-    // Within the three seconds of waiting that follow; replaced in one step,
+    // "Making Call=" goes to the port log just before the second's pause.
+    const QString portLog = VNOrvakTelephony::portLogPath(3);
+    for (int i = 0; i < 4000 && !TestWorkstation::readFile(portLog).contains("Making Call="); ++i)
+        QThread::msleep(5);
+    ASSERT_TRUE(TestWorkstation::readFile(portLog).contains("Making Call="));
+    // Within the three seconds of waiting that follow, replaced in one step
     // so that libfaketime never reads a half-written offset.
     QSaveFile step(offset);
     ASSERT_TRUE(step.open(QIODevice::WriteOnly));
