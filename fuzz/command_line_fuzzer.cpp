@@ -29,7 +29,8 @@ QStringList wordsOf(const QByteArray &input)
 void checkVnmsg(const QStringList &args)
 {
     const VnmsgArgs parsed = parseVnmsgArgs(args);
-    FUZZ_CHECK(args.isEmpty() == parsed.command.isEmpty());
+    // No words: the usage; an empty command word is an error, never taken for none.
+    FUZZ_CHECK(args.isEmpty() == (parsed.command.isEmpty() && parsed.error.isEmpty()));
     if (!parsed.error.isEmpty() || parsed.help || parsed.command.isEmpty())
         return;
     const QString &c = parsed.command;

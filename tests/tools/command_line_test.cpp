@@ -66,6 +66,7 @@ TEST(CommandLineTest, VnmsgAndVnhostRefuseWhatTheyCannotUse)
          u"make-demo: --time-scale wants a number above 0, not nan"_s},
         {{u"env"_s, u"--program"_s}, u"env: unknown argument --program"_s},
         {{u"frobnicate"_s}, u"unknown command frobnicate (try vnmsg help)"_s},
+        {{QString()}, u"the command is empty (try vnmsg help)"_s},
     };
     for (const auto &c : bad) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());

@@ -16,13 +16,13 @@ int main(int argc, char **argv)
         {QStringLiteral("entities"), runEntitiesCommand},
         {QStringLiteral("make-demo"), runMakeDemoCommand},
     };
-    if (args.command.isEmpty() || args.command == u"help") {
-        std::fputs(kVnmsgUsage, args.command.isEmpty() ? stderr : stdout);
-        return args.command.isEmpty() ? 2 : 0;
-    }
     if (!args.error.isEmpty()) {
         printError(args.error);
         return 2;
+    }
+    if (args.command.isEmpty() || args.command == u"help") {
+        std::fputs(kVnmsgUsage, args.command.isEmpty() ? stderr : stdout);
+        return args.command.isEmpty() ? 2 : 0;
     }
     if (args.help) {
         printLine(vnmsgCommandUsage(args.command));

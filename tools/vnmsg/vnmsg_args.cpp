@@ -145,6 +145,10 @@ VnmsgArgs parseVnmsgArgs(const QStringList &args)
     if (args.isEmpty())
         return out;
     out.command = args[0];
+    if (out.command.isEmpty()) {
+        out.error = QStringLiteral("the command is empty (try vnmsg help)");
+        return out;
+    }
     const QStringList rest = args.mid(1);
     if (out.command == u"help" || out.command == u"--help" || out.command == u"-h") {
         out.command = QStringLiteral("help");

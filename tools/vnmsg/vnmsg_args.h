@@ -8,7 +8,8 @@
 
 /// A vnmsg command line, parsed without running anything.
 struct VnmsgArgs {
-    /// "env", "scan", "entities", "make-demo" or "help"; empty when none was given.
+    /// "env", "scan", "entities", "make-demo" or "help"; empty when none was
+    /// given (an empty word is an error).
     QString command;
     /// What is wrong with the line (printed after "vnmsg: "; exit code 2);
     /// empty when it is fine.
