@@ -6,6 +6,7 @@
 #include "shared/environment.h"
 #include "shared/error.h"
 #include "shared/profile.h"
+#include "telephony/line_holder.h"
 
 #include <QLabel>
 
@@ -94,8 +95,7 @@ void MessageControl::releaseTelephony()
     if (!helper)
         return;
     helper->WaitForIdleState();
-    WriteProfileString(QStringLiteral("Messages"), QStringLiteral("MsgPortUsage"), QString(),
-                       gsLocalIni);
+    VNOrvakTelephony::releaseLine(gsLocalIni);
     m_core.releasePhoneHelp();
     // The released helper's route is gone: the next playback connects again.
     m_core.mbConnected = false;

@@ -19,6 +19,11 @@ HostOptions parseHostOptions(const QStringList &args)
             }
             (arg == u"--tour" ? options.tourFolder : options.phoneAddress) = args[++i];
         } else if (!arg.startsWith(u'-') && !programGiven) {
+            // An empty name would leave the message line without a holder's name.
+            if (arg.trimmed().isEmpty()) {
+                options.error = QStringLiteral("the program name must not be empty");
+                return options;
+            }
             options.programName = arg;
             programGiven = true;
         } else {

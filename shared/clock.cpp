@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include <chrono>
+
 namespace modVNQRN
 {
 
@@ -15,6 +17,12 @@ Clock::~Clock() = default;
 QDateTime SystemClock::now() const
 {
     return QDateTime::currentDateTime();
+}
+
+qint64 SystemClock::monotonicMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void SystemClock::sleepMs(int ms)

@@ -1,8 +1,13 @@
 #include "environment.h"
 
 #include "error.h"
+#include "error_log.h"
 #include "platform_folders.h"
 #include "profile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
 
 namespace modVNQRN
 {
@@ -31,6 +36,19 @@ void readFallback(const QString &iniFile)
     gsLocalPath = readZuzidivuz(QStringLiteral("LocalPath"));
 }
 
+// A settings file that is there but cannot be read is named to the operator:
+// read as empty, it would pass for a workstation without settings.
+void reportUnreadable(const QString &iniFile)
+{
+    const QString problem = profileReadProblem(iniFile);
+    if (problem.isEmpty())
+        return;
+    const QString path = resolveProfilePath(iniFile);
+    ReportError(Error(QFileInfo(path).isDir() ? errPathFileAccess : errPermissionDenied,
+                      u"The settings file " + path + u" cannot be read: " + problem),
+                QString());
+}
+
 } // namespace
 
 QString GetLocalAppFolder()
@@ -47,15 +65,46 @@ QString GetLocalAppFolder()
 
 void InitEnvironment(const QString &sPrefix)
 {
-    gsLocalIni = GetLocalAppFolder() + kLocalIniName;
+    const QString ownFolder = GetLocalAppFolder();
+    const QStringList searched = {ownFolder + kLocalIniName, machineFolder() + kLocalIniName,
+                                  kLocalIniName};
+    gsLocalIni = searched[0];
     gsAppPath = readZuzidivuz(QStringLiteral("VnPath"));
-    gsLocalPath = GetLocalAppFolder();
+    gsLocalPath = ownFolder;
     if (gsAppPath.isEmpty())
-        readFallback(machineFolder() + kLocalIniName);
+        readFallback(searched[1]);
     if (gsAppPath.isEmpty())
-        readFallback(kLocalIniName);
+        readFallback(searched[2]);
+
+    // Without a root, the paths would end at the file system's root and the
+    // first write would put settings in the system folder: the workstation's
+    // own folder takes every role instead, and the operator is told.
+    const bool found = !gsAppPath.isEmpty();
+    if (!found) {
+        gsLocalIni = searched[0];
+        gsAppPath = ownFolder;
+        QDir().mkpath(ownFolder);
+    }
+    if (gsLocalPath.isEmpty())
+        gsLocalPath = ownFolder;
     gsAppPath = withTrailingSeparator(gsAppPath);
     gsLocalPath = withTrailingSeparator(gsLocalPath);
+
+    // Only the files the search came to: one found earlier makes the rest moot.
+    const qsizetype consulted = searched.indexOf(gsLocalIni) + 1;
+    for (qsizetype i = 0; i < (found ? consulted : searched.size()); ++i)
+        reportUnreadable(searched[i]);
+    if (!found) {
+        QStringList places;
+        for (const QString &file : searched)
+            places.append(resolveProfilePath(file));
+        ReportError(Error(errFileNotFound,
+                          u"No settings file names the installation (\"VnPath\" of section "
+                          u"\"Zuzidivuz\"); searched " +
+                              places.join(QStringLiteral(", ")) + u". Settings and logs go to " +
+                              ownFolder),
+                    QString());
+    }
 
     QString prefix = readZuzidivuz(QStringLiteral("AppPrefix"));
     if (!sPrefix.isEmpty())

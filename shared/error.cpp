@@ -1,5 +1,6 @@
 #include "error.h"
 
+#include <cerrno>
 #include <new>
 
 namespace modVNQRN
@@ -36,6 +37,24 @@ QString describeError(qint32 number)
         return QStringLiteral("Automation error");
     default:
         return QStringLiteral("Application-defined or object-defined error");
+    }
+}
+
+qint32 fileErrorNumber(int err, qint32 otherwise)
+{
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return errDiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return errPermissionDenied;
+    case ENOTDIR:
+        return errPathNotFound;
+    default:
+        return otherwise;
     }
 }
 

@@ -29,6 +29,12 @@ enum ErrorNumber : qint32 {
     errUnexpected = 440,      ///< "Automation error": a failure without a number of its own
 };
 
+/// The number of a failed file operation, from the system's `errno` value:
+/// 61 when the disk is full, 70 when access is refused (also on a read-only
+/// file system), 76 when a folder on the path is missing or is not a folder,
+/// `otherwise` for anything else.
+qint32 fileErrorNumber(int err, qint32 otherwise = errPathFileAccess);
+
 /// The customary description of an error number ("Application-defined or
 /// object-defined error" for numbers the table does not hold).
 QString describeError(qint32 number);

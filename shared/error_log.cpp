@@ -7,6 +7,7 @@
 #include "profile.h"
 #include "prompter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -71,11 +72,28 @@ QString logTimeStamp(const QDateTime &when)
            when.toString(QStringLiteral("dd hh:mm:ss "));
 }
 
-QString errorLogPath(const QDate &day)
+QString localLogFolder()
 {
     const QString folder = gsLocalPath.isEmpty() ? gsAppPath : gsLocalPath;
-    return withTrailingSeparator(folder) + u"Log" + day.toString(QStringLiteral("yyMMdd")) +
-           u".txt";
+    if (!folder.isEmpty() && folder != u"/")
+        return withTrailingSeparator(folder);
+    // Before the installation is known, or with none: the user's own folder,
+    // never the file system's root.
+    try {
+        const QString own = GetLocalAppFolder();
+        QDir().mkpath(own);
+        return own;
+    } catch (...) {
+        return QString();
+    }
+}
+
+QString errorLogPath(const QDate &day)
+{
+    const QString folder = localLogFolder();
+    if (folder.isEmpty())
+        return QString();
+    return folder + u"Log" + day.toString(QStringLiteral("yyMMdd")) + u".txt";
 }
 
 void WriteLog(const QString &message)
@@ -86,6 +104,8 @@ void WriteLog(const QString &message)
             return;
         const QDateTime now = appClock().now();
         const QString path = errorLogPath(now.date());
+        if (path.isEmpty())
+            return;
 
         const QFileInfo info(path);
         if (info.exists() && info.size() > kMaxLogBytes) {

@@ -33,7 +33,13 @@ void WriteLog(const QString &message);
 /// written as "<code>" ("\r\n" becomes "<13><10>").
 QString MakePrintable(const QString &text);
 
-/// The path of the error log for `day`: "<local folder>Log<yymmdd>.txt".
+/// The folder of the workstation's logs: gsLocalPath, else gsAppPath, else
+/// (before the installation is known, or when it is the file system's root)
+/// the user's own GetLocalAppFolder(). Empty when there is none at all.
+QString localLogFolder();
+
+/// The path of the error log for `day`: "<local log folder>Log<yymmdd>.txt"
+/// (empty when there is no folder for logs).
 QString errorLogPath(const QDate &day);
 
 /// The time stamp that starts every line of the product's logs: "mmmdd hh:nn:ss ".

@@ -1,9 +1,14 @@
 #include "profile.h"
 
+#include "clock.h"
+#include "error.h"
+#include "error_log.h"
 #include "ini_document.h"
 #include "list_items.h"
 #include "platform_folders.h"
+#include "profile_encoding.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -18,35 +23,88 @@ namespace
 {
 
 constexpr qsizetype kReadLimit = 254; // a 255-character buffer less its terminator
-constexpr int kLockWaitMs = 10000;    // other writers hold it for milliseconds
-constexpr int kStaleLockMs = 15000;
+constexpr qint64 kStaleLockMs = 15000;
+constexpr int kLockPollMs = 10;
 
-// The file's contents, or nothing when it cannot be read as a settings file.
-// A missing file reads as empty.
-std::optional<QByteArray> readProfileBytes(const QString &path, bool &exists)
+// What a settings file holds, or why it cannot be read as one. A missing
+// file reads as empty.
+struct ProfileFile {
+    bool exists = false;
+    std::optional<ProfileText> text; // nothing: the file cannot be read
+    QString problem;                 // why not, for the operator
+    qint32 errorNumber = 0;
+};
+
+ProfileFile readProfileFile(const QString &path)
 {
+    ProfileFile file;
     const QFileInfo info(path);
-    exists = info.exists();
-    if (!exists)
-        return QByteArray();
-    if (!info.isFile() || info.size() > kMaxProfileBytes)
-        return std::nullopt;
+    file.exists = info.exists();
+    if (!file.exists) {
+        file.text = ProfileText{};
+        return file;
+    }
+    if (!info.isFile()) {
+        file.problem = QStringLiteral("it is not a file");
+        file.errorNumber = errPathFileAccess;
+        return file;
+    }
+    if (info.size() > kMaxProfileBytes) {
+        file.problem = QStringLiteral("it is larger than 8 MiB, too large for a settings file");
+        file.errorNumber = errPathFileAccess;
+        return file;
+    }
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = f.read(kMaxProfileBytes + 1);
-    if (f.error() != QFileDevice::NoError || bytes.size() > kMaxProfileBytes)
-        return std::nullopt;
-    return bytes;
+    if (!f.open(QIODevice::ReadOnly)) {
+        file.problem = f.errorString();
+        file.errorNumber =
+            f.error() == QFileDevice::PermissionsError ? errPermissionDenied : errPathFileAccess;
+        return file;
+    }
+    const QByteArray bytes = f.read(kMaxProfileBytes + 1);
+    if (f.error() != QFileDevice::NoError || bytes.size() > kMaxProfileBytes) {
+        file.problem = f.errorString();
+        file.errorNumber = errPathFileAccess;
+        return file;
+    }
+    file.text = decodeProfileFile(bytes);
+    return file;
 }
 
 std::optional<QString> lookup(const QString &section, const QString &key, const QString &file)
 {
-    bool exists = false;
-    const auto bytes = readProfileBytes(resolveProfilePath(file), exists);
-    if (!bytes || !exists)
+    const ProfileFile read = readProfileFile(resolveProfilePath(file));
+    if (!read.text || !read.exists)
         return std::nullopt;
-    return IniDocument::parse(*bytes).value(section, key);
+    return IniDocument::parse(read.text->bytes).value(section, key);
+}
+
+// Takes the workstation's lock on a settings file, waiting at most
+// kProfileLockWaitMs of monotonic time. Another program holds it for the
+// milliseconds of one write; one that holds it longer is stuck, and the
+// operator must not wait on it.
+bool takeLock(QLockFile &lock)
+{
+    Clock &clock = appClock();
+    const qint64 start = clock.monotonicMs();
+    for (;;) {
+        if (lock.tryLock(0))
+            return true;
+        if (lock.error() != QLockFile::LockFailedError)
+            return false; // the folder cannot hold a lock file: no wait helps
+        if (clock.monotonicMs() - start >= kProfileLockWaitMs)
+            return false;
+        clock.sleepMs(kLockPollMs);
+    }
+}
+
+// A write that did not happen is told: the setting it carried (a claim on
+// the message line, for one) is lost otherwise without a trace.
+int writeFailed(const QString &path, const QString &reason, qint32 number)
+{
+    ReportError(Error(number, u"The settings file " + path + u" could not be written: " + reason),
+                QString());
+    return 0;
 }
 
 } // namespace
@@ -101,27 +159,55 @@ QString CleanProfileValue(const QString &text)
 int WriteProfileString(const QString &section, const QString &key, const QString &value,
                        const QString &file)
 {
+    return WriteProfileStrings(section, {{key, value}}, file);
+}
+
+int WriteProfileStrings(const QString &section, const QList<std::pair<QString, QString>> &entries,
+                        const QString &file)
+{
     const QString path = resolveProfilePath(file);
     QLockFile lock(path + u".lock");
-    lock.setStaleLockTime(kStaleLockMs);
-    if (!lock.tryLock(kLockWaitMs))
-        return 0;
+    lock.setStaleLockTime(static_cast<int>(kStaleLockMs));
+    if (!takeLock(lock)) {
+        if (lock.error() == QLockFile::LockFailedError) {
+            return writeFailed(path,
+                               u"another program has held its lock (" + path +
+                                   u".lock) for more than " +
+                                   QString::number(kProfileLockWaitMs / 1000) + u" seconds",
+                               errPermissionDenied);
+        }
+        return writeFailed(path, QStringLiteral("its folder is missing or cannot be written"),
+                           QFileInfo(path).absoluteDir().exists() ? errPermissionDenied
+                                                                  : errPathNotFound);
+    }
 
-    bool exists = false;
-    const auto bytes = readProfileBytes(path, exists);
-    if (!bytes)
-        return 0; // never replace a file we could not read in full
+    const ProfileFile read = readProfileFile(path);
+    if (!read.text) // never replace a file we could not read in full
+        return writeFailed(path, read.problem, read.errorNumber);
 
-    IniDocument doc = IniDocument::parse(*bytes);
-    doc.setValue(section, key, CleanProfileValue(value));
+    IniDocument doc = IniDocument::parse(read.text->bytes);
+    for (const auto &[key, value] : entries)
+        doc.setValue(section, key, CleanProfileValue(value));
 
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
-        return 0;
-    const QByteArray data = doc.serialize();
-    if (out.write(data) != data.size())
-        return 0; // QSaveFile discards the temporary file
-    return out.commit() ? 1 : 0;
+        return writeFailed(path, out.errorString(), errPermissionDenied);
+    const QByteArray data = encodeProfileFile({read.text->encoding, doc.serialize()});
+    if (out.write(data) != data.size()) {
+        // QSaveFile discards the temporary file.
+        return writeFailed(path, out.errorString(),
+                           out.error() == QFileDevice::ResourceError ? errDiskFull
+                                                                     : errPathFileAccess);
+    }
+    if (!out.commit())
+        return writeFailed(path, out.errorString(), errPathFileAccess);
+    return 1;
+}
+
+QString profileReadProblem(const QString &file)
+{
+    const ProfileFile read = readProfileFile(resolveProfilePath(file));
+    return read.text ? QString() : read.problem;
 }
 
 } // namespace modVNQRN

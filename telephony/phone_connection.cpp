@@ -3,6 +3,8 @@
 
 #include "clsPhoneHelp.h"
 
+#include "line_holder.h"
+
 #include "shared/clock.h"
 #include "shared/environment.h"
 #include "shared/error.h"
@@ -16,18 +18,19 @@
 
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
+using namespace VNOrvakTelephony;
 
 namespace
 {
 
-const QString kMessages = QStringLiteral("Messages");
-const QString kMsgPortUsage = QStringLiteral("MsgPortUsage");
 constexpr qint64 kIdleWaitMs = 30 * 1000;
 constexpr int kWaitSleepMs = 10;
 
-qint64 msecsSince(const QDateTime &start)
+// Waits measure monotonic time: a wall clock set back an hour (by hand, by
+// NTP, at the end of summer time) must not stretch a one-second wait to an hour.
+qint64 msecsSince(qint64 start)
 {
-    return start.msecsTo(appClock().now());
+    return appClock().monotonicMs() - start;
 }
 
 // One pass of a timed wait: the host's events run, then a short sleep so the
@@ -50,14 +53,24 @@ bool clsPhoneHelp::ConnectPhone(const QString &ProgramName)
                    MsgBoxIcon::Information);
             return false;
         }
-        const QString holder = ReadProfileString(kMessages, kMsgPortUsage, QString(), gsLocalIni);
-        if (!holder.isEmpty()) {
-            MsgBox(u"The message line is being used by program " + holder + u"\r\n" +
-                       u"Please return to " + holder + u" and hangup phone or exit",
-                   MsgBoxIcon::Information);
-            return false;
+        const LineHolder holder = readLineHolder(gsLocalIni);
+        if (!holder.program.isEmpty()) {
+            if (!holderIsGone(holder)) {
+                MsgBox(u"The message line is being used by program " + holder.program + u"\r\n" +
+                           u"Please return to " + holder.program + u" and hangup phone or exit",
+                       MsgBoxIcon::Information);
+                return false;
+            }
+            // Its holder died without hanging up (killed, or the machine
+            // went down): nobody is left to free the line but us.
+            const QString takeOver = u"The message line was held by program " + holder.program +
+                                     u" (process " + QString::number(holder.pid) + u" on " +
+                                     holder.host + u"), which has ended; " + ProgramName +
+                                     u" takes it over";
+            WriteLog(takeOver);
+            WritePortLog(takeOver);
         }
-        WriteProfileString(kMessages, kMsgPortUsage, ProgramName, gsLocalIni);
+        writeLineHolder(thisProcessHolder(ProgramName), gsLocalIni);
 
         const qint32 trunk = mlngMsgPort - 1;
         WritePortLog(u"Trunk Channel=" + QString::number(trunk));
@@ -72,7 +85,7 @@ bool clsPhoneHelp::ConnectPhone(const QString &ProgramName)
         mVoiceCtl->Dial(mstrConnectString, true);
         if (mVoiceCtl->CallStatus() == kCallAnswered) {
             WritePortLog(QStringLiteral("Connection succeeded"));
-            const QDateTime start = appClock().now();
+            const qint64 start = appClock().monotonicMs();
             mlngAnsPlayDelay = ReadProfileInt(QStringLiteral("TelMon"),
                                               QStringLiteral("AnsPlayDelay"), 0, gsLocalIni);
             WritePortLog(u"Delaying playing by " + QString::number(mlngAnsPlayDelay) + u" seconds");
@@ -128,7 +141,7 @@ void clsPhoneHelp::DisconnectCall(const QString &filepath)
         mVoiceCtl->HangUp();
         mVoiceCtl->setTrunkChannel(-1);
         mblnConnected = false;
-        WriteProfileString(kMessages, kMsgPortUsage, QString(), gsLocalIni);
+        releaseLine(gsLocalIni);
         if (!filepath.isEmpty() && QFileInfo(filepath).isFile() && !QFile::remove(filepath))
             throw Error(errPermissionDenied);
         Q_EMIT CallerHangup();
@@ -146,7 +159,7 @@ void clsPhoneHelp::DisconnectCall(const QString &filepath)
             // The board cannot hang up, but the far end is gone: the route is
             // closed all the same, and the control must hear of it.
             mblnConnected = false;
-            WriteProfileString(kMessages, kMsgPortUsage, QString(), gsLocalIni);
+            releaseLine(gsLocalIni);
             Q_EMIT CallerHangup();
             mblnDisconnectOnHangup = false;
         }
@@ -159,7 +172,7 @@ void clsPhoneHelp::WaitForIdleState()
         return;
     try {
         mblnDisconnectOnHangup = false;
-        const QDateTime start = appClock().now();
+        const qint64 start = appClock().monotonicMs();
         if (mVoiceCtl->TrunkChannel() != -1) {
             for (;;) {
                 QCoreApplication::processEvents();
@@ -191,7 +204,7 @@ void clsPhoneHelp::mVoiceCtl_CallerHangup()
 
 void clsPhoneHelp::WaitSeconds(qint32 seconds)
 {
-    const QDateTime start = appClock().now();
+    const qint64 start = appClock().monotonicMs();
     while (msecsSince(start) < qint64(seconds) * 1000)
         waitPass();
 }

@@ -43,30 +43,34 @@ void copyVoiceFile(const QString &from, const QString &to)
         throw Error(errBadFileName);
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
-        throw Error(errno == ENOENT ? errFileNotFound : errPathFileAccess);
+        throw Error(errno == ENOENT ? errFileNotFound : fileErrorNumber(errno));
     removeIfPresent(to);
     QFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(errno == ENOSPC ? errDiskFull : errPathFileAccess);
+        throw Error(fileErrorNumber(errno, errno == ENOENT ? errPathNotFound : errPathFileAccess));
     bool copied = true;
     QByteArray block;
     while (copied && !(block = source.read(64 * 1024)).isEmpty())
         copied = target.write(block) == block.size();
     if (!copied || source.error() != QFileDevice::NoError || !target.flush()) {
+        // The reason of the failure before the clean-up's calls replace it.
         // A full disk is told apart: the operator can do something about it.
+        const int err = errno;
         const bool full = target.error() == QFileDevice::ResourceError;
-        const QString why =
-            source.error() != QFileDevice::NoError ? source.errorString() : target.errorString();
+        const bool readFailed = source.error() != QFileDevice::NoError;
+        const qint32 number = full         ? errDiskFull
+                              : readFailed ? errPathFileAccess
+                                           : fileErrorNumber(err);
+        const QString why = readFailed ? source.errorString() : target.errorString();
         target.close();
         // Only a partial copy of our own goes; whatever else the name points
         // at (a device, say) is left alone.
         if (QFileInfo(to).isFile())
             QFile::remove(to);
-        throw Error(
-            full ? errDiskFull : errPathFileAccess,
-            (full ? QStringLiteral("Disk full while copying ") : QStringLiteral("Cannot copy ")) +
-                QDir::toNativeSeparators(from) + QStringLiteral(" to ") +
-                QDir::toNativeSeparators(to) + QStringLiteral(": ") + why);
+        throw Error(number, (number == errDiskFull ? QStringLiteral("Disk full while copying ")
+                                                   : QStringLiteral("Cannot copy ")) +
+                                QDir::toNativeSeparators(from) + QStringLiteral(" to ") +
+                                QDir::toNativeSeparators(to) + QStringLiteral(": ") + why);
     }
 }
 

@@ -12,13 +12,17 @@ namespace VNOrvakTelephony
 
 QString portLogPath(qint32 port)
 {
-    return modVNQRN::gsLocalPath + u"Port" + QString::number(port) + u".txt";
+    const QString folder = modVNQRN::localLogFolder();
+    return folder.isEmpty() ? QString() : folder + u"Port" + QString::number(port) + u".txt";
 }
 
 void appendPortLog(qint32 port, const QString &text) noexcept
 {
     try {
-        QFile file(portLogPath(port));
+        const QString path = portLogPath(port);
+        if (path.isEmpty())
+            return;
+        QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return;
         const QString line = modVNQRN::logTimeStamp(modVNQRN::appClock().now()) +

@@ -26,12 +26,16 @@ QString section()
     return QString::fromUtf16(kVoiceBoardSection);
 }
 
+// The simulated devices' times become timer milliseconds: a scale or a
+// time beyond kMaxSeconds (or not a number at all) would overflow them.
+constexpr double kMaxSeconds = 1000;
+
 double readDouble(const QString &key, double defaultValue, const QString &iniFile)
 {
     bool ok = false;
     const double value =
         modVNQRN::ReadProfileString(section(), key, QString(), iniFile).trimmed().toDouble(&ok);
-    return ok && value >= 0 ? value : defaultValue;
+    return ok && value >= 0 && value <= kMaxSeconds ? value : defaultValue;
 }
 
 struct Registry {

@@ -1,11 +1,17 @@
 #include "shared/environment.h"
 #include "shared/error.h"
 
+#include "shared/error_log.h"
+#include "shared/profile.h"
+
+#include "support/fake_clock.h"
+#include "support/recording_prompter.h"
 #include "support/test_environment.h"
 #include "support/thrown_error.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 
 using namespace modVNQRN;
@@ -27,6 +33,8 @@ protected:
     }
 
     TestWorkstation ws;
+    FakeClock clock;
+    RecordingPrompter prompter;
 };
 
 } // namespace
@@ -45,8 +53,9 @@ TEST_F(InitEnvironmentTest, FindsTheInstallationThroughTheFirstSettingsFileWithA
          ws.localIni(), u"/inst/"_s, ws.localAppFolder()}, // "LocalPath" is not read locally
         {"[Zuzidivuz]\nAppPrefix=XY\n", "[zuzidivuz]\nvnpath=/srv/inst/\nLOCALPATH=/var/ws\n", "",
          machineIni, u"/srv/inst/"_s, u"/var/ws/"_s},
-        {"", "", "[Zuzidivuz]\nVnPath=/sys/inst\n", u"QelLocal.ini"_s, u"/sys/inst/"_s, u"/"_s},
-        {"", "", "", u"QelLocal.ini"_s, u"/"_s, u"/"_s},
+        // Without "LocalPath" the local folder is the user's own, not the root.
+        {"", "", "[Zuzidivuz]\nVnPath=/sys/inst\n", u"QelLocal.ini"_s, u"/sys/inst/"_s,
+         ws.localAppFolder()},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.app.toStdString());
@@ -59,6 +68,48 @@ TEST_F(InitEnvironmentTest, FindsTheInstallationThroughTheFirstSettingsFileWithA
         EXPECT_EQ(gsLocalPath, row.localPath);
         EXPECT_EQ(gsDataPath, row.app + u"VNT/Data/");
     }
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+// No settings file anywhere: the user's own folder takes every role (nothing
+// may land in the file system's root or the system folder), and the operator
+// is told where the settings were looked for, in a box and in the error log.
+TEST_F(InitEnvironmentTest, NoSettingsFileIsReportedAndEverythingStaysInTheUsersFolder)
+{
+    InitEnvironment(u"VN"_s);
+    EXPECT_EQ(gsLocalIni, ws.localIni());
+    EXPECT_EQ(gsAppPath, ws.localAppFolder());
+    EXPECT_EQ(gsLocalPath, ws.localAppFolder());
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    const QString text = prompter.boxes[0].text;
+    EXPECT_TRUE(text.startsWith(u"Error 53 { 53-No settings file names the installation"));
+    for (const QString &searched : QStringList{ws.localIni(), ws.machineFolder() + u"QelLocal.ini",
+                                               ws.systemFolder() + u"QelLocal.ini"})
+        EXPECT_TRUE(text.contains(searched)) << qPrintable(searched);
+    EXPECT_EQ(errorLogPath(clock.now().date()).left(ws.localAppFolder().size()),
+              ws.localAppFolder());
+    EXPECT_TRUE(QString::fromUtf8(TestWorkstation::readFile(errorLogPath(clock.now().date())))
+                    .contains(u"No settings file names the installation"));
+
+    // A write of a setting then goes to the user's own file as well.
+    EXPECT_NE(WriteProfileString(u"Messages"_s, u"MsgPortUsage"_s, u"X"_s, gsLocalIni), 0);
+    EXPECT_TRUE(QFile::exists(ws.localIni()));
+    EXPECT_FALSE(QFile::exists(ws.systemFolder() + u"QelLocal.ini"));
+}
+
+// A settings file that is there but cannot be read is named; it is not taken
+// for a missing one without a word.
+TEST_F(InitEnvironmentTest, AnUnreadableSettingsFileIsNamed)
+{
+    QDir().mkpath(ws.localIni()); // a folder where the file should be
+    TestWorkstation::writeFile(ws.machineFolder() + u"QelLocal.ini",
+                               "[Zuzidivuz]\nVnPath=/srv/inst\nLocalPath=/var/ws\n");
+    InitEnvironment(u"VN"_s);
+    EXPECT_EQ(gsAppPath, u"/srv/inst/");
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(u"The settings file " + ws.localIni() +
+                                                u" cannot be read: it is not a file"))
+        << qPrintable(prompter.boxes[0].text);
 }
 
 TEST_F(InitEnvironmentTest, PrefixChoosesTheApplicationFolderAndDataDirectory)

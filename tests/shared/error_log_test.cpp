@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+
 using namespace modVNQRN;
 using namespace Qt::StringLiterals;
 
@@ -165,4 +167,26 @@ TEST_F(ErrorLogTest, ALogThatIsOffOrCannotBeWrittenStillLetsTheBoxShow)
     QDir().mkpath(gsAppPath);
     WriteLog(u"to the root"_s);
     EXPECT_TRUE(QFile::exists(gsAppPath + u"/Log260314.txt"));
+
+    // Neither, or the file system's root: the user's own folder, never "/".
+    gsLocalPath.clear();
+    for (const QString &root : {QString(), u"/"_s}) {
+        gsAppPath = root;
+        EXPECT_EQ(errorLogPath(appClock().now().date()), ws.localAppFolder() + u"Log260314.txt");
+    }
+    WriteLog(u"no installation"_s);
+    EXPECT_TRUE(QFile::exists(ws.localAppFolder() + u"Log260314.txt"));
+    EXPECT_FALSE(QFile::exists(u"/Log260314.txt"_s));
+}
+
+TEST(FileErrorNumberTest, SystemErrorsMapOntoTheDocumentedNumbers)
+{
+    const std::pair<int, qint32> rows[] = {
+        {ENOSPC, errDiskFull},        {EDQUOT, errDiskFull},        {EACCES, errPermissionDenied},
+        {EPERM, errPermissionDenied}, {EROFS, errPermissionDenied}, {ENOTDIR, errPathNotFound},
+        {EIO, errPathFileAccess},     {EBUSY, errPathFileAccess},
+    };
+    for (const auto &[err, number] : rows)
+        EXPECT_EQ(fileErrorNumber(err), number) << err;
+    EXPECT_EQ(fileErrorNumber(ENOENT, errPathNotFound), errPathNotFound);
 }

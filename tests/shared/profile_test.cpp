@@ -1,14 +1,18 @@
 #include "shared/profile.h"
 
+#include "support/fake_clock.h"
+#include "support/recording_prompter.h"
 #include "support/test_environment.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 #include <climits>
 
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,7 +43,27 @@ protected:
     }
 
     TestWorkstation ws;
+    RecordingPrompter prompter;
 };
+
+// `text` as a Windows editor saves it: with a byte order mark, in UTF-16
+// when asked.
+QByteArray saved(const QString &text, const char *as)
+{
+    const QByteArray kind(as);
+    if (kind == "ansi")
+        return text.toUtf8();
+    if (kind == "utf8bom")
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    QByteArray out = kind == "utf16le" ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char hi = static_cast<char>(c.unicode() >> 8);
+        const char lo = static_cast<char>(c.unicode() & 0xFF);
+        out += kind == "utf16le" ? lo : hi;
+        out += kind == "utf16le" ? hi : lo;
+    }
+    return out;
+}
 
 } // namespace
 
@@ -144,6 +168,71 @@ TEST_F(ProfileTest, ValuesEndingInOtherWhiteSpaceReadBackAsWritten)
     }
 }
 
+// Files saved by Windows editors read as written, and a write keeps their
+// encoding, byte order mark and line ends.
+TEST_F(ProfileTest, FilesWithAByteOrderMarkOrInUtf16ReadAndKeepTheirEncoding)
+{
+    for (const char *as : {"ansi", "utf8bom", "utf16le", "utf16be"}) {
+        for (const QString &eol : {u"\r\n"_s, u"\n"_s}) {
+            SCOPED_TRACE(std::string(as) + (eol.size() == 2 ? " CRLF" : " LF"));
+            const QString before = u"[Zuzidivuz]"_s + eol + u"VnPath=/inst/Z\u00fcrich \u20ac"_s +
+                                   eol + u"[Messages]"_s + eol + u"MsgTimer=5"_s + eol;
+            write(saved(before, as));
+            EXPECT_EQ(read(u"zuzidivuz"_s, u"VnPath"_s), u"/inst/Z\u00fcrich \u20ac");
+            EXPECT_EQ(ReadProfileInt(u"Messages"_s, u"MsgTimer"_s, 0, path()), 5);
+
+            ASSERT_NE(put(u"Messages"_s, u"MsgPortUsage"_s, u"Z\u00fcrich"_s), 0);
+            EXPECT_EQ(contents(), saved(before + u"MsgPortUsage=Z\u00fcrich"_s + eol, as));
+            EXPECT_EQ(read(u"Messages"_s, u"MsgPortUsage"_s), u"Z\u00fcrich");
+        }
+    }
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+}
+
+// Another program holding the lock (stuck, or slow) holds up a write for at
+// most two seconds of monotonic time; the write that could not be made is
+// reported and changes nothing. Once the holder is gone its lock is stale.
+TEST_F(ProfileTest, AHeldLockGivesUpAfterTwoSecondsAndSaysSo)
+{
+    write("[S]\nK=v\n");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        QLockFile lock(path() + u".lock");
+        const char ok = lock.tryLock(0) ? '1' : '0';
+        (void)::write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+
+    {
+        FakeClock clock;
+        const qint64 start = clock.monotonicMs();
+        EXPECT_EQ(put(u"S"_s, u"K"_s, u"w"_s), 0);
+        EXPECT_GE(clock.monotonicMs() - start, 2000);
+        EXPECT_LT(clock.monotonicMs() - start, 2100);
+    }
+    EXPECT_EQ(contents(), "[S]\nK=v\n");
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_EQ(prompter.boxes[0].text,
+              u"Error 70 { 70-The settings file "_s + path() +
+                  u" could not be written: another program has held its lock (" + path() +
+                  u".lock) for more than 2 seconds } occurred at " +
+                  prompter.boxes[0].text.section(u" occurred at "_s, 1));
+
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_NE(put(u"S"_s, u"K"_s, u"w"_s), 0);
+    EXPECT_EQ(read(u"S"_s, u"K"_s), u"w");
+}
+
 TEST_F(ProfileTest, BrokenFilesReadAsDefaultsAndFailedWritesChangeNothing)
 {
     QByteArray garbage;
@@ -168,6 +257,11 @@ TEST_F(ProfileTest, BrokenFilesReadAsDefaultsAndFailedWritesChangeNothing)
     EXPECT_EQ(read(u"S"_s, u"K"_s, u"d"_s), u"d");
     EXPECT_EQ(put(u"S"_s, u"K"_s, u"w"_s), 0);
     EXPECT_EQ(contents().size(), big.size());
+    // Every failed write was told, naming the file.
+    ASSERT_EQ(prompter.boxes.size(), 3);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(path(u"folder.ini"_s) + u" could not be written"));
+    EXPECT_TRUE(prompter.boxes[1].text.contains(path(u"missing/x.ini"_s)));
+    EXPECT_TRUE(prompter.boxes[2].text.contains(u"too large for a settings file"));
 }
 
 TEST_F(ProfileTest, UnreadableFileOrFolderIsNeitherReadNorReplaced)

@@ -150,6 +150,44 @@ TEST_F(PhoneConnectionTest, WaitForIdleStateGivesUpAfterThirtySeconds)
     EXPECT_EQ(prompter.boxes.size(), 1);
 }
 
+// The wall clock set back (or forward) an hour in the middle of a wait
+// neither stretches nor cuts it: waits run on the monotonic clock.
+TEST_F(PhoneConnectionTest, WaitsIgnoreTheWallClockBeingSet)
+{
+    for (const qint64 stepMs : {-3600000LL, 3600000LL}) {
+        SCOPED_TRACE(stepMs);
+        writeIni("[TelMon]\r\nAnsPlayDelay=5\r\n");
+        restart();
+        prompter.boxes.clear();
+        // The pause before dialling is the first wait: step the clock in it.
+        bool stepped = false;
+        clock.onSleep([&](FakeClock &c) {
+            if (!stepped) {
+                stepped = true;
+                c.stepWallMs(stepMs);
+            }
+        });
+        qint64 start = clock.monotonicMs();
+        EXPECT_TRUE(helper().ConnectPhone(u"Switchboard"_s));
+        EXPECT_TRUE(stepped);
+        // One second before dialling and five of answer delay.
+        EXPECT_GE(clock.monotonicMs() - start, 6000);
+        EXPECT_LT(clock.monotonicMs() - start, 6100);
+
+        board().setLineStuckBusy(true);
+        stepped = false;
+        start = clock.monotonicMs();
+        helper().WaitForIdleState();
+        EXPECT_TRUE(stepped);
+        EXPECT_GT(clock.monotonicMs() - start, 30000);
+        EXPECT_LT(clock.monotonicMs() - start, 30100);
+        EXPECT_EQ(prompter.boxes.size(), 1);
+        clock.onSleep({});
+        board().setLineStuckBusy(false);
+        helper().DisconnectCall();
+    }
+}
+
 namespace
 {
 

@@ -4,6 +4,9 @@
 #include "telephony/simulated_wave_device.h"
 #include "telephony/vox_decoder.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <cstdio>
 #include <functional>
 
@@ -120,6 +123,49 @@ TEST_F(PhoneVoiceOperationsTest, FreshStartCopiesResumeSkipsAndOtherFailuresAreR
     EXPECT_TRUE(prompter.boxes[1].text.endsWith(u"VN-PHoneHelp"));
     EXPECT_EQ(hangups->count(), 0);
     EXPECT_TRUE(board().callUp());
+}
+
+// A copy that fails, and a play without a sound card, carry the numbers the
+// error table gives: not a catch-all "Path/File access error", and not the
+// line's "no trunk channel".
+TEST_F(PhoneVoiceOperationsTest, FailuresCarryTheirDocumentedNumbers)
+{
+    connected();
+    const QString source = voiceFile(u"M123456789AB.vox"_s, 2);
+    TestWorkstation::writeFile(local + u"file.txt", "x");
+    QFile::link(QStringLiteral("/dev/full"), local + u"full.vox");
+    const struct {
+        const char *what;
+        QString target;
+        QString box;
+    } rows[] = {
+        {"disk full", local + u"full.vox", u"Error 61 { 61-Disk full }"_s},
+        {"missing folder", local + u"none/TEMP.vox", u"Error 76 { 76-Path not found }"_s},
+        {"a file for a folder", local + u"file.txt/TEMP.vox", u"Error 76 { 76-Path not found }"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.target.endsWith(u"full.vox") && !QFileInfo::exists(QStringLiteral("/dev/full")))
+            continue;
+        prompter.boxes.clear();
+        helper().PlayWithVoiceBoard(row.target, source);
+        ASSERT_EQ(prompter.boxes.size(), 1);
+        EXPECT_TRUE(prompter.boxes[0].text.startsWith(row.box))
+            << qPrintable(prompter.boxes[0].text);
+    }
+    // The half-written copy is not left behind; /dev/full itself is untouched.
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral("/dev/full")));
+
+    TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=simulated\r\nWaveDevice=none\r\n"
+                                           "TimeScale=0.001\r\n[Messages]\r\nMsgport=3\r\n");
+    restart();
+    prompter.boxes.clear();
+    ASSERT_TRUE(helper().ConnectSoundCard());
+    helper().PlayWithSoundCard(local + u"TEMP.vox", source);
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.startsWith(
+        u"Error 440 { 440-No sound card is installed } occurred at "))
+        << qPrintable(prompter.boxes[0].text);
 }
 
 // Whether a hang-up between operations closes the route at once depends on

@@ -13,6 +13,8 @@
 #include <QMediaDevices>
 #include <QSaveFile>
 
+#include <cerrno>
+
 using modVNQRN::Error;
 
 namespace VNOrvak
@@ -28,14 +30,14 @@ constexpr char16_t kApplicationFolder[] = u"VNT/";
 void makeFolder(const QString &path)
 {
     if (!QDir().mkpath(path))
-        throw Error(modVNQRN::errPathFileAccess, u"Cannot create the folder " + path);
+        throw Error(modVNQRN::fileErrorNumber(errno), u"Cannot create the folder " + path);
 }
 
 void writeTextFile(const QString &path, const QString &text)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-        throw Error(modVNQRN::errPathFileAccess,
+        throw Error(modVNQRN::fileErrorNumber(errno),
                     u"Cannot write " + path + u": " + file.errorString());
 }
 

@@ -1,17 +1,19 @@
 #pragma once
 
+#include "vnmsg_args.h"
+
 #include <QStringList>
 
 #include <cstdio>
 
-// One sub-command of vnmsg: `args` are the words after its name. Returns the
+// One sub-command of vnmsg, on its parsed command line. Returns the
 // process's exit code.
-using VnmsgCommand = int (*)(const QStringList &args);
+using VnmsgCommand = int (*)(const VnmsgArgs &args);
 
-int runEnvCommand(const QStringList &args);
-int runScanCommand(const QStringList &args);
-int runEntitiesCommand(const QStringList &args);
-int runMakeDemoCommand(const QStringList &args);
+int runEnvCommand(const VnmsgArgs &args);
+int runScanCommand(const VnmsgArgs &args);
+int runEntitiesCommand(const VnmsgArgs &args);
+int runMakeDemoCommand(const VnmsgArgs &args);
 
 inline void printLine(const QString &line)
 {

@@ -6,67 +6,9 @@
 
 using namespace VNOrvak;
 
-namespace
+int runMakeDemoCommand(const VnmsgArgs &args)
 {
-
-const char kMakeDemoUsage[] =
-    "usage: vnmsg make-demo DIR [--route auto|soundcard|telephone] [--voice auto|speech|tone]\n"
-    "                      [--time-scale SECONDS]";
-
-} // namespace
-
-int runMakeDemoCommand(const QStringList &args)
-{
-    DemoOptions options;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == u"--help" || arg == u"-h") {
-            printLine(QString::fromLatin1(kMakeDemoUsage));
-            return 0;
-        } else if (arg == u"--route" && hasValue) {
-            const QString value = args[++i];
-            if (value == u"auto")
-                options.route = DemoRoute::Auto;
-            else if (value == u"soundcard")
-                options.route = DemoRoute::SoundCard;
-            else if (value == u"telephone")
-                options.route = DemoRoute::Telephone;
-            else {
-                printError(u"make-demo: --route wants auto, soundcard or telephone, not " + value);
-                return 2;
-            }
-        } else if (arg == u"--voice" && hasValue) {
-            const QString value = args[++i];
-            if (value == u"auto")
-                options.voice = DemoVoice::Auto;
-            else if (value == u"speech")
-                options.voice = DemoVoice::Speech;
-            else if (value == u"tone")
-                options.voice = DemoVoice::Tone;
-            else {
-                printError(u"make-demo: --voice wants auto, speech or tone, not " + value);
-                return 2;
-            }
-        } else if (arg == u"--time-scale" && hasValue) {
-            bool ok = false;
-            options.timeScale = args[++i].toDouble(&ok);
-            if (!ok || options.timeScale <= 0) {
-                printError(u"make-demo: --time-scale wants a number above 0, not " + args[i]);
-                return 2;
-            }
-        } else if (!arg.startsWith(u"--") && options.folder.isEmpty()) {
-            options.folder = arg;
-        } else {
-            printError(u"make-demo: unexpected argument " + arg + u" (try vnmsg help)");
-            return 2;
-        }
-    }
-    if (options.folder.isEmpty()) {
-        printError(QStringLiteral("make-demo: in which folder? (try vnmsg help)"));
-        return 2;
-    }
-
+    const DemoOptions &options = args.demo;
     DemoInstallation demo;
     try {
         demo = makeDemoInstallation(options);

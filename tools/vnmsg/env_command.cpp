@@ -19,17 +19,9 @@ QString describeFile(const QString &path)
 
 } // namespace
 
-int runEnvCommand(const QStringList &args)
+int runEnvCommand(const VnmsgArgs &args)
 {
-    QString program = QStringLiteral("VN-Orvak");
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--program" && i + 1 < args.size()) {
-            program = args[++i];
-        } else {
-            printError(u"env: unknown argument " + args[i]);
-            return 2;
-        }
-    }
+    const QString &program = args.program;
     try {
         InitEnvironment(program.left(2));
     } catch (const Error &e) {

@@ -20,59 +20,16 @@ class FixedClock final : public Clock
 public:
     explicit FixedClock(QDateTime now) : m_now(std::move(now)) {}
     QDateTime now() const override { return m_now; }
+    qint64 monotonicMs() const override { return 0; }
     void sleepMs(int) override {}
 
 private:
     QDateTime m_now;
 };
 
-struct ScanOptions {
-    QString folder;
-    QDateTime now;
-    QStringList entities;
-};
-
-// Parses "DIR [--now STAMP] [--entity ID]..."; returns an exit code when the
-// arguments are wrong, -1 when they are fine.
-int parseScanArgs(const QString &command, const QStringList &args, ScanOptions &options)
-{
-    if (args.contains(u"--help") || args.contains(u"-h")) {
-        printLine(command == u"scan"
-                      ? QStringLiteral("usage: vnmsg scan DIR [--now \"YYYY-MM-DD HH:MM:SS\"] "
-                                       "[--entity ID]...")
-                      : QStringLiteral("usage: vnmsg entities DIR"));
-        return 0;
-    }
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if ((arg == u"--now" || arg == u"--entity") && i + 1 < args.size()) {
-            const QString value = args[++i];
-            if (arg == u"--entity") {
-                options.entities.append(value);
-                continue;
-            }
-            options.now = QDateTime::fromString(value, kDateFormat);
-            if (!options.now.isValid()) {
-                printError(command + u": --now wants \"YYYY-MM-DD HH:MM:SS\", not " + value);
-                return 2;
-            }
-        } else if (!arg.startsWith(u"--") && options.folder.isEmpty()) {
-            options.folder = arg;
-        } else {
-            printError(command + u": unexpected argument " + arg + u" (try vnmsg help)");
-            return 2;
-        }
-    }
-    if (options.folder.isEmpty()) {
-        printError(command + u": which messages folder? (try vnmsg help)");
-        return 2;
-    }
-    return -1;
-}
-
 // Runs one poll on a fresh control over the folder. False (with the reason on
 // standard error) when the folder cannot be read at all.
-bool scanFolder(const QString &command, const ScanOptions &options, MessageControlCore &core)
+bool scanFolder(const QString &command, const VnmsgArgs &options, MessageControlCore &core)
 {
     const QString folder = withTrailingSeparator(options.folder);
     try {
@@ -109,11 +66,8 @@ QString printableName(const QString &name)
 
 } // namespace
 
-int runScanCommand(const QStringList &args)
+int runScanCommand(const VnmsgArgs &options)
 {
-    ScanOptions options;
-    if (const int code = parseScanArgs(QStringLiteral("scan"), args, options); code >= 0)
-        return code;
     FixedClock clock(options.now.isValid() ? options.now : QDateTime::currentDateTime());
     setAppClock(&clock);
     MessageControlCore core;
@@ -143,15 +97,8 @@ int runScanCommand(const QStringList &args)
     return 0;
 }
 
-int runEntitiesCommand(const QStringList &args)
+int runEntitiesCommand(const VnmsgArgs &options)
 {
-    ScanOptions options;
-    if (const int code = parseScanArgs(QStringLiteral("entities"), args, options); code >= 0)
-        return code;
-    if (!options.entities.isEmpty()) {
-        printError(QStringLiteral("entities: --entity belongs to scan"));
-        return 2;
-    }
     MessageControlCore core;
     if (!scanFolder(QStringLiteral("entities"), options, core))
         return 1;

@@ -6,6 +6,7 @@
 #include "event_log.h"
 #include "logging_prompter.h"
 #include "random_operator.h"
+#include "workstation_options.h"
 
 #include "control/message_control.h"
 #include "shared/environment.h"
@@ -13,7 +14,6 @@
 #include "telephony/simulated_voice_board.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -31,11 +31,6 @@ void requestStop(int)
     g_stopRequested = 1;
 }
 
-int intOption(const QCommandLineParser &args, const QString &name)
-{
-    return args.value(name).toInt();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -44,25 +39,18 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    QCommandLineParser args;
-    args.setApplicationDescription(
-        QStringLiteral("Runs one unattended workstation with a random operator."));
-    args.addHelpOption();
-    const auto opt = [&](const char *name, const char *help, const char *value, const char *def) {
-        args.addOption({QString::fromLatin1(name), QString::fromLatin1(help),
-                        QString::fromLatin1(value), QString::fromLatin1(def)});
-    };
-    opt("program", "Host program name.", "name", "VN-Soak");
-    opt("workstation", "Name of this workstation in the log.", "name", "ws");
-    opt("log", "Event log (JSON lines), '-' for standard output.", "file", "-");
-    opt("seed", "Seed of the operator's choices.", "n", "1");
-    opt("seconds", "Run time; 0 runs until SIGTERM or SIGINT.", "n", "0");
-    opt("poll-ms", "Poll interval in milliseconds (0 keeps the MsgTimer setting).", "ms", "0");
-    opt("think-ms", "Mean pause between two operator actions.", "ms", "150");
-    opt("heartbeat-ms", "Interval of the 'alive' lines.", "ms", "1000");
-    args.process(app);
+    const WorkstationOptions options =
+        parseWorkstationOptions(QCoreApplication::arguments().mid(1));
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "vnworkstation: %s\n", qPrintable(options.error));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(workstationUsage()), stdout);
+        return 0;
+    }
 
-    EventLog log(args.value(QStringLiteral("log")), args.value(QStringLiteral("workstation")));
+    EventLog log(options.log, options.workstation);
     if (!log.isOpen()) {
         std::fprintf(stderr, "vnworkstation: cannot open the log: %s\n",
                      qPrintable(log.errorString()));
@@ -75,11 +63,11 @@ int main(int argc, char *argv[])
 
     VNOrvak::MessageControl control;
     RandomOperator::Settings settings;
-    settings.seed = args.value(QStringLiteral("seed")).toUInt();
-    settings.thinkMs = std::max(1, intOption(args, QStringLiteral("think-ms")));
+    settings.seed = options.seed;
+    settings.thinkMs = options.thinkMs;
     RandomOperator op(control, log, settings);
 
-    const QString program = args.value(QStringLiteral("program"));
+    const QString &program = options.program;
     try {
         control.InitializeForProgram(program);
     } catch (...) {
@@ -88,8 +76,8 @@ int main(int argc, char *argv[])
                                             {QStringLiteral("text"), error.description()}});
         return 3;
     }
-    if (const int pollMs = intOption(args, QStringLiteral("poll-ms")); pollMs > 0)
-        control.core().setTimerInterval(pollMs);
+    if (options.pollMs > 0)
+        control.core().setTimerInterval(options.pollMs);
     log.write(QStringLiteral("start"), {{QStringLiteral("pid"), static_cast<qint64>(getpid())},
                                         {QStringLiteral("program"), program},
                                         {QStringLiteral("folder"), control.core().store().msMsgDir},
@@ -104,7 +92,7 @@ int main(int argc, char *argv[])
                                             {QStringLiteral("actions"), op.actions()},
                                             {QStringLiteral("boxes"), prompter.boxes()}});
     });
-    heartbeat.start(std::max(10, intOption(args, QStringLiteral("heartbeat-ms"))));
+    heartbeat.start(options.heartbeatMs);
 
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, [&] {
@@ -112,8 +100,8 @@ int main(int argc, char *argv[])
             op.finish();
     });
     stopWatch.start(100);
-    if (const int seconds = intOption(args, QStringLiteral("seconds")); seconds > 0)
-        QTimer::singleShot(seconds * 1000, &op, &RandomOperator::finish);
+    if (options.seconds > 0)
+        QTimer::singleShot(options.seconds * 1000, &op, &RandomOperator::finish);
 
     QObject::connect(
         &op, &RandomOperator::finished, &app,

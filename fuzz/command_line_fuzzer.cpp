@@ -1,0 +1,78 @@
+// The command lines of vnmsg, vnworkstation and vnhost on arbitrary words
+// (the input split at NUL bytes): parsing never fails, and a line it accepts
+// holds only what the program can use.
+
+#include "fuzz_support.h"
+
+#include "host/host_options.h"
+#include "vnmsg_args.h"
+#include "workstation_options.h"
+
+#include <QStringList>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+QStringList wordsOf(const QByteArray &input)
+{
+    QStringList words;
+    for (const QByteArray &word : input.split('\0'))
+        words.append(QString::fromUtf8(word));
+    if (input.isEmpty())
+        words.clear();
+    return words;
+}
+
+void checkVnmsg(const QStringList &args)
+{
+    const VnmsgArgs parsed = parseVnmsgArgs(args);
+    // No words: the usage; an empty command word is an error, never taken for none.
+    FUZZ_CHECK(args.isEmpty() == (parsed.command.isEmpty() && parsed.error.isEmpty()));
+    if (!parsed.error.isEmpty() || parsed.help || parsed.command.isEmpty())
+        return;
+    const QString &c = parsed.command;
+    FUZZ_CHECK(c == u"env" || c == u"scan" || c == u"entities" || c == u"make-demo");
+    if (c == u"scan" || c == u"entities")
+        FUZZ_CHECK(!parsed.folder.isEmpty() && !parsed.folder.startsWith(u"--"));
+    if (c == u"entities")
+        FUZZ_CHECK(parsed.entities.isEmpty());
+    if (c == u"make-demo") {
+        FUZZ_CHECK(!parsed.demo.folder.isEmpty());
+        FUZZ_CHECK(std::isfinite(parsed.demo.timeScale) && parsed.demo.timeScale > 0);
+    }
+}
+
+void checkWorkstation(const QStringList &args)
+{
+    const WorkstationOptions o = parseWorkstationOptions(args);
+    if (!o.error.isEmpty() || o.help)
+        return;
+    FUZZ_CHECK(!o.program.isEmpty() && !o.log.isEmpty());
+    FUZZ_CHECK(o.seconds >= 0 && o.seconds <= 24 * 3600);
+    FUZZ_CHECK(o.pollMs >= 0 && o.thinkMs >= 1 && o.heartbeatMs >= 10);
+    // Run time and intervals must fit the timers' milliseconds.
+    FUZZ_CHECK(qint64(o.seconds) * 1000 <= std::numeric_limits<int>::max());
+}
+
+void checkHost(const QStringList &args)
+{
+    const VNOrvak::HostOptions o = VNOrvak::parseHostOptions(args);
+    if (!o.error.isEmpty() || o.help)
+        return;
+    FUZZ_CHECK(!o.programName.isEmpty());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzWorkstation::instance();
+    const QStringList words = wordsOf(bytesOf(data, size));
+    checkVnmsg(words);
+    checkWorkstation(words);
+    checkHost(words);
+    return 0;
+}
