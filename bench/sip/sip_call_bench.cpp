@@ -203,7 +203,7 @@ int main(int argc, char **argv)
         board.GenerateTone(800, -20, 1);
         board.GenerateTone(800, -20, 1);
         beeps += 2;
-        QTimer::singleShot(2500, &board, [&board] { board.StopVoice(); });
+        QTimer::singleShot(2500, &app, [&board] { board.StopVoice(); });
         board.PlayFile(message);
         ++plays;
         ++pauses;
