@@ -16,10 +16,14 @@ int payloadType(SipCodec codec)
 QByteArray encodeG711(std::span<const qint16> samples, SipCodec codec)
 {
     QByteArray bytes(qsizetype(samples.size()), Qt::Uninitialized);
-    auto *out = reinterpret_cast<quint8 *>(bytes.data());
+    encodeG711(samples, codec, reinterpret_cast<quint8 *>(bytes.data()));
+    return bytes;
+}
+
+void encodeG711(std::span<const qint16> samples, SipCodec codec, quint8 *out)
+{
     for (size_t i = 0; i < samples.size(); ++i)
         out[i] = codec == SipCodec::Pcma ? g711_pcm2alaw(samples[i]) : g711_pcm2ulaw(samples[i]);
-    return bytes;
 }
 
 void decodeG711(std::span<const quint8> bytes, SipCodec codec, QVector<qint16> &out)

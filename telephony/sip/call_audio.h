@@ -21,6 +21,8 @@ int payloadType(SipCodec codec);
 
 /// G.711 bytes of 16-bit samples, one byte a sample.
 QByteArray encodeG711(std::span<const qint16> samples, SipCodec codec);
+/// The same into `out`, which holds samples.size() bytes (no allocation).
+void encodeG711(std::span<const qint16> samples, SipCodec codec, quint8 *out);
 /// 16-bit samples of G.711 bytes, appended to `out`.
 void decodeG711(std::span<const quint8> bytes, SipCodec codec, QVector<qint16> &out);
 /// The G.711 byte of silence.

@@ -1,6 +1,8 @@
 #include "rtp_stream.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,6 +54,13 @@ RtpStream::~RtpStream()
     if (m_sender.joinable())
         m_sender.join();
     mem_deref(m_rtp);
+    for (int fd : m_noticePipe) {
+        if (fd >= 0) {
+            if (fd == m_noticePipe[0])
+                fd_close(fd);
+            ::close(fd);
+        }
+    }
 }
 
 int RtpStream::open(const struct sa &ip, quint16 portMin, quint16 portMax)
@@ -62,6 +71,11 @@ int RtpStream::open(const struct sa &ip, quint16 portMin, quint16 portMax)
     m_fd = udp_sock_fd(static_cast<struct udp_sock *>(rtp_sock(m_rtp)), AF_INET);
     if (m_fd < 0)
         return EBADF;
+    if (::pipe2(m_noticePipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        return errno;
+    if (const int err = fd_listen(m_noticePipe[0], FD_READ, onNotices, this))
+        return err;
+    m_notices.reserve(16);
     m_sender = std::thread([this] { sendLoop(); });
     return 0;
 }
@@ -109,12 +123,22 @@ void RtpStream::stop(LineEnding ending)
             finishJob(ending);
     }
     m_wake.notify_all();
+    deliverNotices();
 }
 
 void RtpStream::play(quint64 job, SharedAudio audio, qint64 from, const QString &stopKeys,
                      qint64 requestedNs)
 {
-    Lock lock(m_mutex);
+    {
+        Lock lock(m_mutex);
+        startPlay(job, std::move(audio), from, stopKeys, requestedNs);
+    }
+    deliverNotices();
+}
+
+void RtpStream::startPlay(quint64 job, SharedAudio audio, qint64 from, const QString &stopKeys,
+                          qint64 requestedNs)
+{
     if (m_kind != JobKind::None)
         finishJob(LineEnding::Stopped);
     m_job = job;
@@ -122,7 +146,7 @@ void RtpStream::play(quint64 job, SharedAudio audio, qint64 from, const QString 
     if (!m_running) {
         m_lastJob = job;
         m_lastResult = LineResult{LineEnding::NoCall, 0, {}};
-        m_handlers.jobFinished(job, m_lastResult);
+        m_notices.push_back({false, {}, job, m_lastResult});
         return;
     }
     // The play goes out in the next packet on the call's clock: a play
@@ -132,36 +156,70 @@ void RtpStream::play(quint64 job, SharedAudio audio, qint64 from, const QString 
     m_position = std::clamp<qint64>(from, 0, m_audio ? m_audio->size() : 0);
     m_sent = 0;
     m_stopKeys = stopKeys;
+    // The sending thread appends without allocating.
+    m_timing.sentNs.reserve((m_audio ? m_audio->size() - m_position : 0) / kPacketSamples + 2);
 }
 
 void RtpStream::record(quint64 job, int maxMs, int silenceMs)
 {
-    Lock lock(m_mutex);
-    if (m_kind != JobKind::None)
-        finishJob(LineEnding::Stopped);
-    m_job = job;
-    if (!m_running) {
-        m_lastJob = job;
-        m_lastResult = LineResult{LineEnding::NoCall, 0, {}};
-        m_handlers.jobFinished(job, m_lastResult);
-        return;
+    {
+        Lock lock(m_mutex);
+        if (m_kind != JobKind::None)
+            finishJob(LineEnding::Stopped);
+        m_job = job;
+        if (!m_running) {
+            m_lastJob = job;
+            m_lastResult = LineResult{LineEnding::NoCall, 0, {}};
+            m_notices.push_back({false, {}, job, m_lastResult});
+        } else {
+            m_kind = JobKind::Record;
+            m_recorded.clear();
+            m_recordTsSet = false;
+            m_maxMs = maxMs;
+            m_silenceMs = silenceMs;
+            m_recordStart = m_lastSound = Clock::now();
+        }
     }
-    m_kind = JobKind::Record;
-    m_recorded.clear();
-    m_recordTsSet = false;
-    m_maxMs = maxMs;
-    m_silenceMs = silenceMs;
-    m_recordStart = m_lastSound = Clock::now();
+    deliverNotices();
 }
 
 LineResult RtpStream::stopJob(quint64 job)
 {
-    Lock lock(m_mutex);
-    if (m_kind != JobKind::None && m_job == job)
-        finishJob(LineEnding::Stopped);
-    if (m_lastJob == job)
-        return m_lastResult;
-    return {};
+    LineResult result;
+    {
+        Lock lock(m_mutex);
+        if (m_kind != JobKind::None && m_job == job)
+            finishJob(LineEnding::Stopped);
+        if (m_lastJob == job)
+            result = m_lastResult;
+    }
+    deliverNotices();
+    return result;
+}
+
+void RtpStream::onNotices(int, void *arg)
+{
+    auto *self = static_cast<RtpStream *>(arg);
+    char drain[64];
+    while (::read(self->m_noticePipe[0], drain, sizeof drain) > 0) {
+    }
+    self->deliverNotices();
+}
+
+void RtpStream::deliverNotices()
+{
+    std::vector<Notice> notices;
+    {
+        Lock lock(m_mutex);
+        notices.swap(m_notices);
+        m_notices.reserve(16);
+    }
+    for (const Notice &notice : notices) {
+        if (notice.isKey)
+            m_handlers.key(notice.key);
+        else
+            m_handlers.jobFinished(notice.job, notice.result);
+    }
 }
 
 PlayTiming RtpStream::lastPlayTiming() const
@@ -219,7 +277,7 @@ void RtpStream::finishJob(LineEnding ending)
     m_recorded.clear();
     m_lastJob = m_job;
     m_lastResult = result;
-    m_handlers.jobFinished(m_job, result);
+    m_notices.push_back({false, {}, m_job, std::move(result)});
 }
 
 void RtpStream::sendLoop()
@@ -247,6 +305,11 @@ void RtpStream::sendLoop()
         sendPacket(m_callStart + m_packet * kPacket, marker);
         ++m_packet;
         checkRecording(now);
+        if (!m_notices.empty()) {
+            // The pipe only wakes the SIP line's thread; a full pipe already will.
+            const char wake = 1;
+            (void)!::write(m_noticePipe[1], &wake, 1);
+        }
     }
 }
 
@@ -264,12 +327,11 @@ void RtpStream::sendPacket(Clock::time_point due, bool marker)
         frame[i] = saturate(frame[i] + m_tail[i]);
     m_tail.clear();
 
-    const QByteArray payload = encodeG711(std::span<const qint16>(frame, kPacketSamples), m_codec);
+    // Nothing here allocates: the sender must not wait on anybody's lock.
     quint8 packet[kRtpHeaderBytes + kPacketSamples];
     const quint32 timestamp = m_firstTimestamp + quint32(m_packet * kPacketSamples);
     writeRtpHeader(packet, marker, payloadType(m_codec), m_sequence, timestamp, m_ssrc);
-    std::copy_n(reinterpret_cast<const quint8 *>(payload.constData()), kPacketSamples,
-                packet + kRtpHeaderBytes);
+    encodeG711(std::span<const qint16>(frame, kPacketSamples), m_codec, packet + kRtpHeaderBytes);
     // A full socket buffer loses this packet rather than holding up the pace.
     (void)::sendto(m_fd, packet, sizeof packet, MSG_DONTWAIT, &m_remote.u.sa, m_remote.len);
     const qint64 sentNs = steadyNowNs();
@@ -314,7 +376,16 @@ void RtpStream::onReceive(const struct sa *src, const struct rtp_header *hdr, st
 
 void RtpStream::receive(const struct sa *src, const struct rtp_header *hdr, struct mbuf *mb)
 {
-    Lock lock(m_mutex);
+    {
+        Lock lock(m_mutex);
+        receiveLocked(src, hdr, mb);
+    }
+    deliverNotices();
+}
+
+void RtpStream::receiveLocked(const struct sa *src, const struct rtp_header *hdr,
+                              struct mbuf *mb)
+{
     if (!m_running)
         return;
     // Only the far end of our own call is heard.
@@ -338,7 +409,7 @@ void RtpStream::receive(const struct sa *src, const struct rtp_header *hdr, stru
         const QChar key = telephoneKey(event.code);
         if (key.isNull())
             return;
-        m_handlers.key(key);
+        m_notices.push_back({true, key, 0, {}});
         if (m_kind == JobKind::Play && m_stopKeys.contains(key))
             finishJob(LineEnding::StopKey);
         return;

@@ -23,6 +23,7 @@
 #include <functional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace VoiceBocxLib
 {
@@ -30,8 +31,7 @@ namespace VoiceBocxLib
 class RtpStream
 {
 public:
-    /// Called on the sending thread or the SIP line's thread, with the
-    /// stream's lock held: they may only hand their news on.
+    /// Called on the SIP line's thread, without the stream's lock.
     struct Handlers {
         std::function<void(QChar key)> key;
         std::function<void(quint64 job, const LineResult &result)> jobFinished;
@@ -85,11 +85,18 @@ private:
     static void onReceive(const struct sa *src, const struct rtp_header *hdr, struct mbuf *mb,
                           void *arg);
     void receive(const struct sa *src, const struct rtp_header *hdr, struct mbuf *mb);
+    void receiveLocked(const struct sa *src, const struct rtp_header *hdr, struct mbuf *mb);
+    void startPlay(quint64 job, SharedAudio audio, qint64 from, const QString &stopKeys,
+                   qint64 requestedNs);
     void sendLoop();
     void sendPacket(Clock::time_point due, bool marker);
     void checkRecording(Clock::time_point now);
     void finishJob(LineEnding ending);
     void cutPlay();
+    /// Hands the news gathered under the lock to the handlers (SIP line's
+    /// thread, lock not held).
+    void deliverNotices();
+    static void onNotices(int flags, void *arg);
 
     Handlers m_handlers;
     struct rtp_sock *m_rtp = nullptr;
@@ -100,6 +107,19 @@ private:
     std::thread m_sender;
     bool m_quit = false;
     std::atomic<ThreadPriority> m_priority{ThreadPriority::Normal};
+
+    // News for the handlers. The sending thread never calls them itself:
+    // they post to the user-interface thread, whose locks an ordinary
+    // thread may hold while the processor is busy elsewhere. It wakes the
+    // SIP line's thread through the pipe instead, and that thread delivers.
+    struct Notice {
+        bool isKey = false;
+        QChar key;
+        quint64 job = 0;
+        LineResult result;
+    };
+    std::vector<Notice> m_notices;
+    int m_noticePipe[2] = {-1, -1};
 
     // The call's clock: packet m_packet is due at m_callStart + m_packet * 20 ms.
     bool m_running = false;
