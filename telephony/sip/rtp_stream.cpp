@@ -14,12 +14,13 @@ namespace
 {
 
 constexpr std::chrono::milliseconds kPacket{kPacketMs};
-// A sender held up this long (a stopped process, a machine that slept) gives
-// up the packets it missed: the stream goes on at the present beat with the
-// marker bit set, so the telephone starts a new talk spurt instead of
-// receiving a burst its jitter buffer cannot hold. Shorter delays are caught
-// up at once, which keeps the timestamps continuous.
-constexpr std::chrono::milliseconds kJumpAfter{100};
+// A sender held up for a whole beat or more (a busy or paused machine) does
+// not send the beats it missed late, in a burst: the stream goes on at the
+// present beat with the marker bit set, so its timestamps keep following the
+// time and the telephone starts a new talk spurt. The audio of a play goes
+// on where it stopped: the telephone hears the hold-up as a gap, rather than
+// dropping late packets whose time has passed.
+constexpr std::chrono::milliseconds kJumpAfter{kPacketMs};
 // A recording hears speech in a packet whose loudest sample passes this
 // (about -40 dB below full scale).
 constexpr int kSoundThreshold = 330;
@@ -298,7 +299,7 @@ void RtpStream::sendLoop()
         }
         const auto now = Clock::now();
         bool marker = m_packet == 0;
-        if (now - due > kJumpAfter) {
+        if (now - due >= kJumpAfter) {
             m_packet = (now - m_callStart) / kPacket;
             marker = true;
         }
@@ -383,8 +384,7 @@ void RtpStream::receive(const struct sa *src, const struct rtp_header *hdr, stru
     deliverNotices();
 }
 
-void RtpStream::receiveLocked(const struct sa *src, const struct rtp_header *hdr,
-                              struct mbuf *mb)
+void RtpStream::receiveLocked(const struct sa *src, const struct rtp_header *hdr, struct mbuf *mb)
 {
     if (!m_running)
         return;

@@ -45,8 +45,8 @@ TEST(BoardDeletionTest, ABoardDeletedWhileItWaitsLeavesItsCallerAnErrorAndNothin
         SimulatedVoiceBoard::Settings settings;
         settings.timeScale = 0.01;
         settings.answerSeconds = 60;
-        auto board =
-            std::make_unique<SimulatedVoiceBoard>(settings, std::make_unique<SimulatedWaveDevice>(0.01));
+        auto board = std::make_unique<SimulatedVoiceBoard>(
+            settings, std::make_unique<SimulatedWaveDevice>(0.01));
         SimulatedVoiceBoard *live = board.get();
         live->setTrunkChannel(0);
         if (std::string(c.what) != "dialling") {
