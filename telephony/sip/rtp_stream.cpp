@@ -42,6 +42,7 @@ qint16 saturate(int value)
 RtpStream::RtpStream(Handlers handlers) : m_handlers(std::move(handlers))
 {
     sa_init(&m_remote, AF_INET);
+    tmr_init(&m_recordTick);
     m_log.reserve(kPacketLog);
 }
 
@@ -54,6 +55,7 @@ RtpStream::~RtpStream()
     m_wake.notify_all();
     if (m_sender.joinable())
         m_sender.join();
+    tmr_cancel(&m_recordTick);
     mem_deref(m_rtp);
     for (int fd : m_noticePipe) {
         if (fd >= 0) {
@@ -179,9 +181,22 @@ void RtpStream::record(quint64 job, int maxMs, int silenceMs)
             m_maxMs = maxMs;
             m_silenceMs = silenceMs;
             m_recordStart = m_lastSound = Clock::now();
+            tmr_start(&m_recordTick, kPacketMs, onRecordTick, this);
         }
     }
     deliverNotices();
+}
+
+void RtpStream::onRecordTick(void *arg)
+{
+    auto *self = static_cast<RtpStream *>(arg);
+    {
+        Lock lock(self->m_mutex);
+        self->checkRecording(Clock::now());
+        if (self->m_kind == JobKind::Record)
+            tmr_start(&self->m_recordTick, kPacketMs, onRecordTick, self);
+    }
+    self->deliverNotices();
 }
 
 LineResult RtpStream::stopJob(quint64 job)
@@ -305,7 +320,6 @@ void RtpStream::sendLoop()
         }
         sendPacket(m_callStart + m_packet * kPacket, marker);
         ++m_packet;
-        checkRecording(now);
         if (!m_notices.empty()) {
             // The pipe only wakes the SIP line's thread; a full pipe already will.
             const char wake = 1;

@@ -97,6 +97,7 @@ private:
     /// thread, lock not held).
     void deliverNotices();
     static void onNotices(int flags, void *arg);
+    static void onRecordTick(void *arg);
 
     Handlers m_handlers;
     struct rtp_sock *m_rtp = nullptr;
@@ -120,6 +121,10 @@ private:
     };
     std::vector<Notice> m_notices;
     int m_noticePipe[2] = {-1, -1};
+    // A recording's time and silence are watched on the SIP line's thread,
+    // which also receives its audio: when that thread is held up, the
+    // recording does not end before the audio waiting for it is taken in.
+    struct tmr m_recordTick;
 
     // The call's clock: packet m_packet is due at m_callStart + m_packet * 20 ms.
     bool m_running = false;
