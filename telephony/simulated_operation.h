@@ -40,6 +40,15 @@ public:
     /// Ends the operation (from an action, a click or a device event).
     void finish(SimEnding ending);
 
+    /// The device running the operation is being deleted: the operation
+    /// ends, and its caller must throw without touching the device.
+    void abandon()
+    {
+        m_abandoned = true;
+        finish(SimEnding::HangUp);
+    }
+    bool abandoned() const { return m_abandoned; }
+
     bool running() const { return m_running; }
     /// The simulated seconds since the start (the length at most).
     double position() const;
@@ -49,6 +58,7 @@ private:
     double m_scale;
     double m_length;
     bool m_running = false;
+    bool m_abandoned = false;
     SimEnding m_ending = SimEnding::End;
     double m_actionSecond = -1;
     double m_endPosition = -1;

@@ -32,6 +32,8 @@ SimulatedVoiceBoard::~SimulatedVoiceBoard()
 {
     if (lastCreated == this)
         lastCreated = nullptr;
+    if (m_current)
+        m_current->abandon();
 }
 
 SimulatedVoiceBoard *SimulatedVoiceBoard::last()
@@ -178,6 +180,9 @@ SimulatedVoiceBoard::Outcome SimulatedVoiceBoard::runOperation(SimOp op, qint32 
     m_currentOp = op;
     m_currentState = state;
     const SimEnding ending = operation.run();
+    // Deleted while it ran (its owner went away): nothing of it is left to touch.
+    if (operation.abandoned())
+        throw voiceBocxError(vbErrFarEndGone);
     m_current = nullptr;
     m_currentState = kChannelIdle;
     return {ending, operation.position()};

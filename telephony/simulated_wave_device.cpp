@@ -19,6 +19,8 @@ SimulatedWaveDevice::~SimulatedWaveDevice()
 {
     if (lastCreated == this)
         lastCreated = nullptr;
+    if (m_current)
+        m_current->abandon();
 }
 
 SimulatedWaveDevice *SimulatedWaveDevice::last()
@@ -45,6 +47,9 @@ void SimulatedWaveDevice::play(const QString &path, qint32, qint32 skipSeconds)
     m_playLength = length;
     m_current = &op;
     const SimEnding ending = op.run();
+    // Deleted while it played (its owner went away): nothing of it is left to touch.
+    if (op.abandoned())
+        throw voiceBocxError(vbErrOperationFailed);
     m_current = nullptr;
     const double end = std::min(length, skip + op.position());
     m_elapsed = static_cast<qint32>(std::floor(end - skip + 1e-9));

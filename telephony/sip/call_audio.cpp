@@ -16,10 +16,14 @@ int payloadType(SipCodec codec)
 QByteArray encodeG711(std::span<const qint16> samples, SipCodec codec)
 {
     QByteArray bytes(qsizetype(samples.size()), Qt::Uninitialized);
-    auto *out = reinterpret_cast<quint8 *>(bytes.data());
+    encodeG711(samples, codec, reinterpret_cast<quint8 *>(bytes.data()));
+    return bytes;
+}
+
+void encodeG711(std::span<const qint16> samples, SipCodec codec, quint8 *out)
+{
     for (size_t i = 0; i < samples.size(); ++i)
         out[i] = codec == SipCodec::Pcma ? g711_pcm2alaw(samples[i]) : g711_pcm2ulaw(samples[i]);
-    return bytes;
 }
 
 void decodeG711(std::span<const quint8> bytes, SipCodec codec, QVector<qint16> &out)
@@ -68,6 +72,36 @@ QVector<qint16> beepSamples(int frequency, int levelDb, int quarters)
             amplitude * edge * std::sin(2.0 * M_PI * frequency * double(i) / kCallRate)));
     }
     return out;
+}
+
+QVector<qint16> fadeOutTail(std::span<const qint16> samples)
+{
+    QVector<qint16> tail(kFadeSamples, 0);
+    const auto n = std::min<size_t>(samples.size(), kFadeSamples);
+    for (size_t i = 0; i < n; ++i)
+        tail[qsizetype(i)] = static_cast<qint16>(
+            std::lround(samples[i] * double(kFadeSamples - qsizetype(i)) / (kFadeSamples + 1)));
+    return tail;
+}
+
+void fadeIn(std::span<qint16> frame, qint64 index)
+{
+    for (size_t i = 0; i < frame.size() && index + qint64(i) < kFadeSamples; ++i)
+        frame[i] = static_cast<qint16>(
+            std::lround(frame[i] * double(index + qint64(i) + 1) / (kFadeSamples + 1)));
+}
+
+void writeRtpHeader(quint8 *out, bool marker, int payloadType, quint16 sequence, quint32 timestamp,
+                    quint32 ssrc)
+{
+    out[0] = 0x80;
+    out[1] = quint8((marker ? 0x80 : 0) | (payloadType & 0x7f));
+    out[2] = quint8(sequence >> 8);
+    out[3] = quint8(sequence);
+    for (int i = 0; i < 4; ++i) {
+        out[4 + i] = quint8(timestamp >> (24 - 8 * i));
+        out[8 + i] = quint8(ssrc >> (24 - 8 * i));
+    }
 }
 
 bool parseTelephoneEvent(const quint8 *data, size_t size, TelephoneEvent &event)

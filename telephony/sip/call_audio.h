@@ -21,6 +21,8 @@ int payloadType(SipCodec codec);
 
 /// G.711 bytes of 16-bit samples, one byte a sample.
 QByteArray encodeG711(std::span<const qint16> samples, SipCodec codec);
+/// The same into `out`, which holds samples.size() bytes (no allocation).
+void encodeG711(std::span<const qint16> samples, SipCodec codec, quint8 *out);
 /// 16-bit samples of G.711 bytes, appended to `out`.
 void decodeG711(std::span<const quint8> bytes, SipCodec codec, QVector<qint16> &out);
 /// The G.711 byte of silence.
@@ -36,6 +38,23 @@ QVector<qint16> resamplePcm(const QVector<qint16> &samples, int fromRate, int to
 /// beep of 2 for 400 ms.
 QVector<qint16> beepSamples(int frequency, int levelDb, int quarters);
 inline constexpr int kBeepGapMs = 100;
+
+/// Stops and starts of the audio are faded over 5 ms so that the telephone
+/// hears no click.
+inline constexpr int kFadeSamples = kCallRate * 5 / 1000;
+/// `samples` (the audio that would have followed a cut; fewer than
+/// kFadeSamples where the audio ends first) faded out to silence over
+/// kFadeSamples samples.
+QVector<qint16> fadeOutTail(std::span<const qint16> samples);
+/// Fades in `frame`, whose first sample is sample `index` of a play: samples
+/// before kFadeSamples rise from silence to full level.
+void fadeIn(std::span<qint16> frame, qint64 index);
+
+/// The 12-byte RTP header (RFC 3550: version 2, no padding, extension or
+/// contributing sources) written to `out`.
+inline constexpr int kRtpHeaderBytes = 12;
+void writeRtpHeader(quint8 *out, bool marker, int payloadType, quint16 sequence, quint32 timestamp,
+                    quint32 ssrc);
 
 /// An RFC 4733 telephone event as it arrives in one packet.
 struct TelephoneEvent {

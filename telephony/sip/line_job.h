@@ -35,6 +35,16 @@ struct PlayTiming {
     QVector<qint64> sentNs; ///< each packet of the play left (steady clock)
 };
 
+/// One RTP packet the line sent (tests and benchmarks of its pace).
+struct SentPacket {
+    qint64 sentNs = 0;     ///< when it left (steady clock)
+    qint64 dueNs = 0;      ///< when it was due on the call's clock
+    quint32 timestamp = 0; ///< its RTP timestamp
+    quint16 sequence = 0;  ///< its RTP sequence number
+    bool marker = false;   ///< its marker bit
+    bool playing = false;  ///< it carried a play's audio (not silence)
+};
+
 /// For benchmarks of the delay from a click to the first sound on the line:
 /// when the line first did each of these since the record was last taken
 /// (steady clock, 0: not since). The line only stores the stamps; nothing in

@@ -155,4 +155,14 @@ quint64 SipEngine::foreignPackets()
     return ask<quint64>([](SipWorker &worker) { return worker.rtp().foreignPackets(); });
 }
 
+QVector<SentPacket> SipEngine::sentPackets()
+{
+    return ask<QVector<SentPacket>>([](SipWorker &worker) { return worker.rtp().sentPackets(); });
+}
+
+ThreadPriority SipEngine::senderPriority()
+{
+    return ask<ThreadPriority>([](SipWorker &worker) { return worker.rtp().senderPriority(); });
+}
+
 } // namespace VoiceBocxLib

@@ -8,6 +8,7 @@
 // the user-interface thread.
 
 #include "line_job.h"
+#include "realtime_thread.h"
 #include "sip_settings.h"
 
 #include <QObject>
@@ -51,6 +52,8 @@ public:
     PlayTiming lastPlayTiming();
     LineTiming takeLineTiming();
     quint64 foreignPackets();
+    QVector<SentPacket> sentPackets();
+    ThreadPriority senderPriority();
 
 Q_SIGNALS:
     void dialFinished(quint64 call, int status, const QString &reason);
@@ -58,7 +61,11 @@ Q_SIGNALS:
     void callEnded(quint64 call);
     void keyPressed(quint64 call, QChar key);
     void jobFinished(quint64 job, const VoiceBocxLib::LineResult &result);
-    void registrationFailed(const QString &reason);
+    /// The telephone system refused or did not answer the registration;
+    /// `credentials`: it refused the user name or password.
+    void registrationFailed(const QString &reason, bool credentials);
+    /// The line is registered (again) after a failure.
+    void registrationRestored();
 
 private:
     friend class SipWorker;

@@ -5,6 +5,7 @@
 
 #include "shared/error.h"
 #include "shared/error_log.h"
+#include "shared/prompter.h"
 #include "telephony/vox_decoder.h"
 
 #include <QEventLoop>
@@ -53,6 +54,14 @@ struct SipVoiceBoard::Wait {
         loop.exec();
         guard.stop();
     }
+    // The board was deleted while it waited (its owner went away during a
+    // call): the operation ends with the far end gone and touches nothing of
+    // the board, which no longer exists.
+    void leaveIfOwnerGone() const
+    {
+        if (ownerGone)
+            throw voiceBocxError(vbErrFarEndGone);
+    }
 
     qint32 state;
     quint64 job = 0; // the media job waited for; 0 for a call or digits
@@ -60,6 +69,7 @@ struct SipVoiceBoard::Wait {
     QTimer guard;
     bool finished = false;
     bool timedOut = false;
+    bool ownerGone = false;
     LineEnding ending = LineEnding::Stopped;
     LineResult result;
 };
@@ -79,9 +89,13 @@ SipVoiceBoard::SipVoiceBoard(const SipSettings &settings, std::unique_ptr<WaveDe
                      [this](quint64 call, QChar key) { onKey(call, key); });
     QObject::connect(engine, &SipEngine::jobFinished, engine,
                      [this](quint64 job, const LineResult &result) { onJobFinished(job, result); });
-    QObject::connect(engine, &SipEngine::registrationFailed, engine, [this](const QString &reason) {
+    QObject::connect(engine, &SipEngine::registrationFailed, engine,
+                     [this](const QString &reason, bool credentials) {
+                         onRegistrationFailed(reason, credentials);
+                     });
+    QObject::connect(engine, &SipEngine::registrationRestored, engine, [this] {
         modVNQRN::WriteLog(u"VoiceBoard SIP registration of " + m_settings.user + u" at " +
-                           m_settings.serverHost + u" failed: " + reason);
+                           m_settings.serverHost + u" succeeded again");
     });
     lastCreated = this;
 }
@@ -90,8 +104,11 @@ SipVoiceBoard::~SipVoiceBoard()
 {
     if (lastCreated == this)
         lastCreated = nullptr;
-    if (m_wait)
+    if (m_wait) {
+        m_wait->ownerGone = true;
         finishWait(LineEnding::Stopped);
+    }
+    // The engine's destruction hangs the call up.
 }
 
 SipVoiceBoard *SipVoiceBoard::last()
@@ -127,6 +144,16 @@ LineTiming SipVoiceBoard::takeLineTiming()
 quint64 SipVoiceBoard::foreignPackets() const
 {
     return m_engine->foreignPackets();
+}
+
+QVector<SentPacket> SipVoiceBoard::sentPackets() const
+{
+    return m_engine->sentPackets();
+}
+
+ThreadPriority SipVoiceBoard::senderPriority() const
+{
+    return m_engine->senderPriority();
 }
 
 int SipVoiceBoard::scaledMs(qint64 ms) const
@@ -226,6 +253,7 @@ void SipVoiceBoard::Dial(const QString &number, bool wait)
     Wait w(kChannelDialling);
     m_wait = &w;
     w.run(answerMs + ringMs + kGraceMs);
+    w.leaveIfOwnerGone();
     m_wait = nullptr;
     if (m_dialling) {
         // The line's thread never told the outcome.
@@ -278,6 +306,23 @@ void SipVoiceBoard::HangUp()
     m_digits.clear();
 }
 
+void SipVoiceBoard::onRegistrationFailed(const QString &reason, bool credentials)
+{
+    modVNQRN::WriteLog(u"VoiceBoard SIP registration of " + m_settings.user + u" at " +
+                       m_settings.serverHost + u" failed: " + reason);
+    if (!credentials)
+        return;
+    // The operator can do nothing about a telephone system that is away (the
+    // line registers again by itself), but wrong credentials stay wrong
+    // until someone changes the settings: say so once.
+    modVNQRN::MsgBox(u"The telephone system " + m_settings.serverHost +
+                         u" refused the message line's registration as " + m_settings.user + u" (" +
+                         reason +
+                         u").\r\nCheck SipUser and SipPassword in section "
+                         u"VoiceBoard of the workstation's settings.",
+                     modVNQRN::MsgBoxIcon::Exclamation);
+}
+
 void SipVoiceBoard::onKey(quint64 call, QChar key)
 {
     if (call != m_call || !m_callUp)
@@ -304,8 +349,10 @@ LineResult SipVoiceBoard::runJob(qint32 state, qint64 expectedMs,
     m_wait = &w;
     start(job);
     w.run(int(std::min<qint64>(expectedMs + kGraceMs, INT_MAX / 2)));
+    w.leaveIfOwnerGone();
     m_wait = nullptr;
     if (w.timedOut) {
+        m_playing = false;
         m_engine->stop(job);
         throw voiceBocxError(vbErrOperationFailed);
     }
@@ -336,14 +383,11 @@ void SipVoiceBoard::playAudio(const QString &path, const QString &stopKeys, qint
     m_playLength = length;
     m_playEnd = from;
     m_playClock.start();
-    LineResult result;
-    try {
-        result = runJob(kChannelPlaying, samplesToMs(length - from),
-                        [&](quint64 job) { m_engine->play(job, audio, from, stopKeys); });
-    } catch (...) {
-        m_playing = false;
-        throw;
-    }
+    // A play that fails here has m_playing cleared by runJob (the board
+    // may be gone by then).
+    const LineResult result = runJob(kChannelPlaying, samplesToMs(length - from), [&](quint64 job) {
+        m_engine->play(job, audio, from, stopKeys);
+    });
     m_playing = false;
     m_playEnd = std::min(length, from + result.samples);
     if (result.ending == LineEnding::HangUp ||
@@ -445,6 +489,7 @@ QString SipVoiceBoard::CollectDigits(qint32 count, qint32 timeoutSeconds, qint16
         Wait w(kChannelDigits);
         m_wait = &w;
         w.run(timeoutSeconds > 0 ? scaledMs(qint64(timeoutSeconds) * 1000) : -1);
+        w.leaveIfOwnerGone();
         m_wait = nullptr;
         if (w.ending == LineEnding::HangUp) {
             m_callStatus = kFarEndGone;

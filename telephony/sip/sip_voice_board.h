@@ -1,6 +1,7 @@
 #pragma once
 
 #include "line_job.h"
+#include "realtime_thread.h"
 #include "sip_settings.h"
 #include "telephony/routed_voice_board.h"
 
@@ -73,6 +74,11 @@ public:
     LineTiming takeLineTiming();
     /// Audio packets dropped because they came from elsewhere than the far end.
     quint64 foreignPackets() const;
+    /// The RTP packets of the current or last call (its last 80 s or so),
+    /// for measuring the line's pace.
+    QVector<SentPacket> sentPackets() const;
+    /// How far the system let the audio sender's priority be raised.
+    ThreadPriority senderPriority() const;
 
 protected:
     qint32 lineDeviceCount() const override { return 1; }
@@ -96,6 +102,7 @@ private:
     void onDialFinished(quint64 call, int status, const QString &reason);
     void onCallEnded(quint64 call);
     void onKey(quint64 call, QChar key);
+    void onRegistrationFailed(const QString &reason, bool credentials);
     void onJobFinished(quint64 job, const LineResult &result);
 
     SipSettings m_settings;

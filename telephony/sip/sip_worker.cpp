@@ -3,6 +3,7 @@
 #include "sip_engine.h"
 
 #include <cstring>
+#include <utility>
 
 namespace VoiceBocxLib
 {
@@ -149,8 +150,12 @@ QString SipWorker::start()
 QByteArray SipWorker::fromUri() const
 {
     const QByteArray user = m_user.isEmpty() ? QByteArray(kDefaultUser) : m_user;
+    // The telephone system knows its users by its own address: with a port
+    // other than SIP's usual one, the port is part of it.
     if (m_settings.hasServer())
-        return "sip:" + user + '@' + m_settings.serverHost.toUtf8();
+        return "sip:" + user + '@' + m_settings.serverHost.toUtf8() +
+               (m_settings.serverPort == 5060 ? QByteArray()
+                                              : ':' + QByteArray::number(m_settings.serverPort));
     return "sip:" + user + '@' + addressText(m_laddr).toLatin1() + ':' +
            QByteArray::number(sa_port(&m_laddr));
 }
@@ -190,8 +195,9 @@ void SipWorker::dial(quint64 call, const QByteArray &target, int answerMs, int r
     QByteArray route;
     const char *routes[1] = {nullptr};
     if (m_settings.hasServer()) {
-        route = "<sip:" + m_settings.serverHost.toUtf8() + ':' +
-                QByteArray::number(m_settings.serverPort) + ";lr>";
+        // The stack writes the angle brackets of the Route header itself.
+        route = "sip:" + m_settings.serverHost.toUtf8() + ':' +
+                QByteArray::number(m_settings.serverPort) + ";lr";
         routes[0] = route.constData();
     }
     if (m_timing.dialNs == 0)
@@ -384,7 +390,8 @@ void SipWorker::onRegistered(int err, const struct sip_msg *msg, void *arg)
     auto *self = static_cast<SipWorker *>(arg);
     const bool failed = err != 0 || !msg || msg->scode >= 300;
     if (!failed) {
-        self->m_registrationReported = false;
+        if (std::exchange(self->m_registrationReported, false))
+            self->m_engine.toUi([e = &self->m_engine] { Q_EMIT e->registrationRestored(); });
         return;
     }
     if (self->m_registrationReported)
@@ -393,7 +400,13 @@ void SipWorker::onRegistered(int err, const struct sip_msg *msg, void *arg)
     const QString reason = err   ? errorText(err)
                            : msg ? responseText(msg)
                                  : QStringLiteral("no answer");
-    self->m_engine.toUi([e = &self->m_engine, reason] { Q_EMIT e->registrationFailed(reason); });
+    // 401 and 407 come back only when the answer to the challenge was
+    // refused; 403 is a telephone system's usual word for a wrong password.
+    const bool credentials =
+        !err && msg && (msg->scode == 401 || msg->scode == 403 || msg->scode == 407);
+    self->m_engine.toUi([e = &self->m_engine, reason, credentials] {
+        Q_EMIT e->registrationFailed(reason, credentials);
+    });
 }
 
 } // namespace VoiceBocxLib

@@ -151,8 +151,14 @@ bool BaresipPhone::start(const Options &options)
                            u"module_tmp account.so\nmodule_app menu.so\nmodule_app ctrl_tcp.so\n"
                            u"ctrl_tcp_listen 127.0.0.1:" +
                            QString::number(m_controlPort) + u"\n" + u"snd_path " + dir + u"/rec\n";
-    const QString account = u"<sip:phone@127.0.0.1:" + QString::number(m_sipPort) +
-                            u">;regint=0;answermode=" + options.answerMode + u";audio_codecs=" +
+    // Registered at a telephone system as an extension, or reached at its own address.
+    const QString identity =
+        options.registrarPort
+            ? QString(u"<sip:" + options.user + u"@127.0.0.1:" +
+                      QString::number(options.registrarPort) + u">;auth_pass=" + options.password +
+                      u";regint=60")
+            : QString(u"<sip:phone@127.0.0.1:" + QString::number(m_sipPort) + u">;regint=0");
+    const QString account = identity + u";answermode=" + options.answerMode + u";audio_codecs=" +
                             options.codecs + u"\n";
     QFile c(dir + u"/config");
     QFile a(dir + u"/accounts");

@@ -28,6 +28,11 @@ public:
         bool rejectCalls = false;
         /// How long a call may last: the phone hangs up when its sound runs out.
         int callSeconds = 60;
+        /// Registers as extension `user` (password `password`) at the
+        /// telephone system on 127.0.0.1:`registrarPort`; 0: no registration.
+        quint16 registrarPort = 0;
+        QString user;
+        QString password;
     };
 
     /// Why no phone can run here (baresip or its modules missing), or empty.

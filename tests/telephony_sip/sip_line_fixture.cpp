@@ -51,6 +51,11 @@ void SipLineFixture::SetUp()
     PhoneSuite::SetUp();
     if (IsSkipped())
         return;
+    openLine();
+}
+
+void SipLineFixture::openLine()
+{
     SipSettings settings;
     settings.localAddress = QStringLiteral("127.0.0.1");
     settings.localPort = 0;

@@ -44,6 +44,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    /// Opens a fresh line in `board`.
+    void openLine();
     /// Calls `to`; the call is up when this returns.
     void callPhone(BaresipPhone &to = *phone);
     /// Hangs up and waits until the telephone called has closed the call.

@@ -13,10 +13,12 @@
 #include "test_message.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 using namespace VoiceBocxLib;
@@ -192,4 +194,105 @@ TEST_F(SipMediaTest, CallsFromOutsideAreRefusedAndTheLineCallsOutInTheCodecTheTe
     EXPECT_EQ(board->ElapsedSeconds(), 1);
     EXPECT_GT(findSignal(reference.mid(8000), aLaw.waitHeardMore()).correlation, 0.95);
     hangUpAndWait();
+}
+
+TEST_F(SipMediaTest, PacketsKeepOneClockThroughPlaysBeepsAndTheSilenceBetween)
+{
+    const QString path = messageFile(speechLikeMessage(100));
+    callPhone();
+    // Twenty starts in a row: a sender that restarted its pace at each would
+    // run about 20 ms ahead of its timestamps per start.
+    for (int i = 0; i < 10; ++i) {
+        board->GenerateTone(800, -20, 1);
+        board->PlayFile(path);
+    }
+    const QVector<SentPacket> packets = board->sentPackets();
+    ASSERT_GT(packets.size(), 150);
+    ASSERT_TRUE(packets.first().marker); // the call's first packet starts its talk spurt
+    double worstMs = 0;
+    for (qsizetype i = 1; i < packets.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(quint16(packets[i].sequence - packets[i - 1].sequence), 1);
+        // Only a sender held up far beyond a jitter buffer skips ahead, with the marker.
+        if (!packets[i].marker) {
+            ASSERT_EQ(packets[i].timestamp - packets[i - 1].timestamp, 160u);
+        }
+        const double mediaMs = double(packets[i].timestamp - packets[0].timestamp) / 8.0;
+        const double sentMs = double(packets[i].sentNs - packets[0].sentNs) / 1e6;
+        worstMs = std::max(worstMs, std::abs(sentMs - mediaMs));
+    }
+    EXPECT_LT(worstMs, 60.0);
+    // Both plays and silence went out.
+    EXPECT_TRUE(std::any_of(packets.begin(), packets.end(), [](auto &p) { return p.playing; }));
+    EXPECT_TRUE(std::any_of(packets.begin(), packets.end(), [](auto &p) { return !p.playing; }));
+}
+
+TEST_F(SipMediaTest, AStopAStopKeyAndAResumeFadeTheSoundInsteadOfCuttingIt)
+{
+    // A loud low tone that never comes near silence (8000 to 16000): cut
+    // anywhere it would step by more than an eighth of full scale, while its
+    // own steps stay under 350. It rises gently from silence at its start.
+    QVector<qint16> loud(3 * 8000);
+    for (qsizetype i = 0; i < loud.size(); ++i)
+        loud[i] = qint16(std::min<double>(1.0, double(i) / 800.0) *
+                         (12000.0 + 4000.0 * std::sin(2.0 * M_PI * 100.0 * double(i) / 8000.0)));
+    const QString path = messageFile(loud);
+    callPhone();
+    when(&timers, linePlaying, 400, [this] { board->StopVoice(); });
+    board->PlayFile(path);
+    QTest::qWait(200); // a pause, as an operator makes one
+    // Resumed at second 1, in the middle of the tone; then a stop key.
+    when(&timers, linePlaying, 400, [] { phone->pressKey(u'#'); });
+    board->PlayFile(path, 0, QStringLiteral("#"), 1);
+    const QVector<qint16> heard = phone->waitHeardMore();
+
+    // The two stretches of sound, and the largest step around each edge.
+    QList<std::pair<qsizetype, qsizetype>> runs;
+    for (qsizetype i = 0; i < heard.size(); ++i) {
+        if (std::abs(heard[i]) <= 1000)
+            continue;
+        if (runs.isEmpty() || i - runs.last().second > 80)
+            runs.append({i, i});
+        runs.last().second = i;
+    }
+    ASSERT_EQ(runs.size(), 2);
+    const auto largestStep = [&](qsizetype from, qsizetype to) {
+        int largest = 0;
+        for (qsizetype i = std::max<qsizetype>(1, from); i < std::min(to, heard.size()); ++i)
+            largest = std::max(largest, std::abs(heard[i] - heard[i - 1]));
+        return largest;
+    };
+    for (const auto &[first, last] : runs) {
+        EXPECT_GT(last - first, 8 * 300); // the stretch was heard, then stopped
+        EXPECT_LT(largestStep(first - 80, first + 160), 32768 / 8) << "start at " << first;
+        EXPECT_LT(largestStep(last - 160, last + 80), 32768 / 8) << "end at " << last;
+    }
+}
+
+TEST_F(SipMediaTest, DeletingTheLineDuringACallHangsUpAndLeavesTheWaitingCallerSafely)
+{
+    const QString path = messageFile(speechLikeMessage(3000));
+    callPhone();
+    int closed = phone->count(QStringLiteral("CALL_CLOSED"));
+    SipVoiceBoard *line = board.get();
+    when(&timers, linePlaying, 300, [this] { board.reset(); });
+    try {
+        line->PlayFile(path);
+        ADD_FAILURE() << "the play outlived the line";
+    } catch (const modVNQRN::Error &e) {
+        EXPECT_EQ(e.number(), vbErrFarEndGone);
+    }
+    EXPECT_TRUE(phone->waitFor(QStringLiteral("CALL_CLOSED"), closed + 1));
+
+    // The same while the telephone rings.
+    BaresipPhone ringing;
+    BaresipPhone::Options manual;
+    manual.answerMode = QStringLiteral("manual");
+    ASSERT_TRUE(ringing.start(manual)) << ringing.failure().toStdString();
+    openLine();
+    line = board.get();
+    const auto rings = [&] { return ringing.count(QStringLiteral("CALL_INCOMING")) > 0; };
+    when(&timers, rings, 0, [this] { board.reset(); });
+    EXPECT_THROW(line->Dial(ringing.address()), modVNQRN::Error);
+    EXPECT_TRUE(ringing.waitFor(QStringLiteral("CALL_CLOSED")));
 }
