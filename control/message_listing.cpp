@@ -94,8 +94,11 @@ MessageListing ListMessageFiles(const QString &folder)
     const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
     DirHandle dir(opendir(path.constData()));
     if (!dir.get()) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {};
+        if (errno == ENOENT || errno == ENOTDIR) {
+            MessageListing none;
+            none.folderMissing = true;
+            return none;
+        }
         throw listingError(errno);
     }
     const int dirFd = dirfd(dir.get());
@@ -148,8 +151,11 @@ MessageListing ListMessageFiles(const QString &folder)
 {
     const QString path = folder.isEmpty() ? QStringLiteral(".") : folder;
     const QFileInfo info(path);
-    if (!info.exists() || !info.isDir())
-        return {};
+    if (!info.exists() || !info.isDir()) {
+        MessageListing none;
+        none.folderMissing = true;
+        return none;
+    }
     if (!info.isReadable())
         throw Error(modVNQRN::errPermissionDenied);
     MessageListing listing;

@@ -23,6 +23,8 @@ struct ListedFile {
 struct MessageListing {
     QList<ListedFile> newFiles;
     QList<ListedFile> heardFiles;
+    /// The folder does not exist or is not a folder (there are no files then).
+    bool folderMissing = false;
 };
 
 /// Lists the message files of `folder` ("" is the current folder) in one
@@ -31,7 +33,8 @@ struct MessageListing {
 /// Each group is in ascending code-point order of the names, so every
 /// workstation builds the same list from the same folder, and each file's
 /// modification time is read once, here. A folder that does not exist gives
-/// no files; one that cannot be read throws modVNQRN::Error.
+/// no files and says so (folderMissing); one that cannot be read throws
+/// modVNQRN::Error.
 MessageListing ListMessageFiles(const QString &folder);
 
 } // namespace VNOrvak
