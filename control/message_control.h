@@ -143,6 +143,7 @@ private:
         FileFacts file;       ///< the message file as its play began
     };
     Played PlayOneMessage(const QString &name, qint32 &lSkipSecs);
+    Played playMessage(QString &name, qint32 &lSkipSecs);
     void markPlayed(const QString &name, const FileFacts &file);
     bool playFailed(const QString &name, const Played &played);
     bool connectForPlaying();

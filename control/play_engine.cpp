@@ -8,7 +8,9 @@
 #include "shared/prompter.h"
 
 #include <QPushButton>
+
 #include <QScopeGuard>
+#include <cerrno>
 
 using modVNQRN::GetLeftItem;
 
@@ -89,6 +91,27 @@ MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint3
     return played;
 }
 
+// A message that vanished between the look before its play and the play
+// itself (another workstation marked it heard, or the purge removed it) is
+// looked up once more: its heard twin plays, or the operator hears that it
+// is gone. Only a play that failed with the file still there is a failure.
+MessageControl::Played MessageControl::playMessage(QString &name, qint32 &lSkipSecs)
+{
+    const Played played = PlayOneMessage(name, lSkipSecs);
+    FileFacts now;
+    const QString sourceFile = m_core.store().msMsgDir + name + u".vox";
+    if (played.failure.isEmpty() || messageFileSystem().stat(sourceFile, now) != ENOENT)
+        return played;
+    const QString again = resolvedName(name);
+    if (again.isEmpty()) {
+        Played gone;
+        gone.skipped = true;
+        return gone;
+    }
+    name = again;
+    return PlayOneMessage(name, lSkipSecs);
+}
+
 // A new message just heard: it takes its heard name and the host is told.
 void MessageControl::markPlayed(const QString &name, const FileFacts &file)
 {
@@ -147,7 +170,7 @@ void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
         // A resumed message keeps its number.
         if (lSkipSecs == 0)
             ++store.mlEntityPos;
-        const Played played = PlayOneMessage(name, lSkipSecs);
+        const Played played = playMessage(name, lSkipSecs);
         if (playFailed(name, played))
             return;
         if (mbStopRequested || played.hungUp) {
@@ -184,7 +207,7 @@ void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
     name = resolvedName(name);
     if (name.isEmpty())
         return;
-    const Played played = PlayOneMessage(name, lSkipSecs);
+    const Played played = playMessage(name, lSkipSecs);
     if (playFailed(name, played) || played.paused)
         return;
     mlResumeSecs = 0;
@@ -215,7 +238,7 @@ void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
     name = resolvedName(name);
     if (name.isEmpty())
         return;
-    const Played played = PlayOneMessage(name, lSkipSecs);
+    const Played played = playMessage(name, lSkipSecs);
     if (playFailed(name, played) || played.paused)
         return;
     mlResumeSecs = 0;

@@ -5,6 +5,7 @@
 
 #include "control/display_states.h"
 #include "control/message_control.h"
+#include "control/message_file_system.h"
 
 #include "message_folder.h"
 #include "support/fake_clock.h"
@@ -27,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <utility>
 
 using namespace VNOrvak;
 using namespace VoiceBocxLib;
@@ -381,6 +383,39 @@ TEST_P(FourMessages, ANewerRecordingUnderTheSameNameStaysNew)
     EXPECT_EQ(TestWorkstation::readFile(file(msg('N', 42, 'A'))).size(), 5 * 4000);
     EXPECT_TRUE(prompter.boxes.isEmpty());
     EXPECT_TRUE(control.core().store().msMsgList.contains(msg('N', 42, 'A')));
+}
+
+// The file system as the play engine sees it, with a moment to act in just
+// before the first message's play begins (after the look that found it).
+class ActJustBeforePlay final : public MessageFileSystem
+{
+public:
+    explicit ActJustBeforePlay(std::function<void()> act) : m_act(std::move(act))
+    {
+        setMessageFileSystem(this);
+    }
+    ~ActJustBeforePlay() override { setMessageFileSystem(nullptr); }
+    int stat(const QString &path, FileFacts &facts) override
+    {
+        if (auto act = std::exchange(m_act, {}))
+            act();
+        return MessageFileSystem::stat(path, facts);
+    }
+
+private:
+    std::function<void()> m_act;
+};
+
+TEST_P(FourMessages, AMessageHeardElsewhereJustBeforeItsPlayIsPlayedUnderItsHeardName)
+{
+    start(42);
+    ActJustBeforePlay otherWorkstation(
+        [&] { QFile::rename(file(msg('N', 42, 'A')), file(msg('M', 42, 'A'))); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(playedLengths(), (QList<double>{11, 12, 13, 14}));
+    EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
+    EXPECT_EQ(finishedDuring.size(), 2);
+    EXPECT_EQ(control.NewMsgCnt(), 1); // entity 77
 }
 
 TEST_P(FourMessages, AMessageThatFailedToPlayStaysNewAndTheOperatorLearnsWhich)
