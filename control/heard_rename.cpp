@@ -204,21 +204,26 @@ private:
         if (const int e = m_fs.rename(m_newPath, parkedPath))
             return e == ENOENT ? whereabouts() : failed(e);
         // This workstation holds the message now; no other can rename it.
+        // (An SMB client was seen to answer a rename that another client
+        // had won with success: then the parked name holds nothing.)
         FileFacts parked;
         if (const int e = m_fs.stat(parkedPath, parked))
-            return unpark(parkedPath, {HeardMove::Failed, e});
+            return e == ENOENT ? whereabouts() : unpark(parkedPath, {HeardMove::Failed, e});
         if (!sameFile(played, parked, m_local))
             return unpark(parkedPath, {HeardMove::NewerCopy});
         const int e = moveIfFree(parkedPath, m_heardPath);
         if (e == 0)
             return {HeardMove::Renamed};
+        if (e == ENOENT)
+            return whereabouts();
         return unpark(parkedPath,
                       e == EEXIST ? HeardMoveResult{HeardMove::HeardNameTaken} : failed(e));
     }
 
     HeardMoveResult unpark(const QString &parkedPath, HeardMoveResult result)
     {
-        if (moveIfFree(parkedPath, m_newPath) != 0)
+        const int e = moveIfFree(parkedPath, m_newPath);
+        if (e != 0 && e != ENOENT)
             result.parked = parkedPath.mid(m_folder.size());
         return result;
     }
