@@ -136,11 +136,16 @@ private:
     void PlayLastMsg(qint32 &lSkipSecs);
     void PlayNewMsg(qint32 &lSkipSecs);
     struct Played {
-        bool paused = false; ///< Pause was pressed during the play
-        bool hungUp = false; ///< the telephone hung up during the play
+        bool paused = false;  ///< Pause was pressed during the play
+        bool hungUp = false;  ///< the telephone hung up during the play
+        bool skipped = false; ///< nothing was played (Terminate came first)
+        QString failure;      ///< why the play failed; empty when it played
+        FileFacts file;       ///< the message file as its play began
     };
     Played PlayOneMessage(const QString &name, qint32 &lSkipSecs);
-    void markPlayed(const QString &name);
+    Played playMessage(QString &name, qint32 &lSkipSecs);
+    void markPlayed(const QString &name, const FileFacts &file);
+    bool playFailed(const QString &name, const Played &played);
     bool connectForPlaying();
     QString resolvedName(QString name);
     void finishPlayback();

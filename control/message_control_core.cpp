@@ -1,9 +1,11 @@
 #include "message_control_core.h"
 
 #include "display_states.h"
+#include "heard_rename.h"
 #include "numeric_value.h"
 #include "reported_step.h"
 
+#include "shared/clock.h"
 #include "shared/error.h"
 #include "shared/error_log.h"
 #include "shared/prompter.h"
@@ -11,6 +13,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <cstring>
 
 namespace VNOrvak
 {
@@ -53,11 +56,13 @@ void MessageControlCore::tmrCalls_Timer()
 {
     setTimerEnabled(false);
     const QString sOld = m_store.msMsgList;
-    m_store.ClearMessages();
-    // Each step reports its own failure and the tick goes on with the next.
     MessageListing listing;
-    runReported([&] { listing = m_folderReader.read(m_store.msMsgDir); });
-    runReported([&] { m_store.AddListedMessages(listing); });
+    if (listFolder(listing)) {
+        // Each step reports its own failure and the tick goes on with the next.
+        m_store.ClearMessages();
+        runReported([&] { m_store.AddListedMessages(listing); });
+        runReported([&] { settleParkedMessages(listing); });
+    }
     if (m_store.msMsgList != sOld) {
         runReported([&] { UpdateDisplayState(); });
         runReported([&] { Q_EMIT MsgUpdated(); });
@@ -65,10 +70,78 @@ void MessageControlCore::tmrCalls_Timer()
     setTimerEnabled(true);
 }
 
+// A folder that cannot be listed is an outage, not an empty installation:
+// the list stays as it was, and the operator hears of it once, not at every
+// poll; the log tells when it is back.
+bool MessageControlCore::listFolder(MessageListing &listing)
+{
+    const QString &dir = m_store.msMsgDir;
+    QString why;
+    try {
+        listing = m_folderReader.read(dir);
+        if (listing.folderMissing)
+            why = QStringLiteral("it does not exist or is not a folder");
+    } catch (...) {
+        why = modVNQRN::currentError().description();
+    }
+    if (why.isEmpty()) {
+        if (m_folderOutage) {
+            m_folderOutage = false;
+            runReported(
+                [&] { modVNQRN::WriteLog(u"The messages folder " + dir + u" can be read again"); });
+        }
+        return true;
+    }
+    if (!m_folderOutage) {
+        m_folderOutage = true;
+        runReported([&] {
+            modVNQRN::WriteLog(u"The messages folder " + dir + u" cannot be read: " + why);
+            modVNQRN::MsgBox(u"The messages folder " + dir + u" cannot be read: " + why +
+                                 u".\r\nThe messages are shown as they were until it is back.",
+                             modVNQRN::MsgBoxIcon::Exclamation);
+        });
+    }
+    return false;
+}
+
+// A message parked by a mark that never finished (its workstation stopped
+// between the two renames) is put in its place once it has stayed parked for
+// a while; a mark in progress takes milliseconds.
+void MessageControlCore::settleParkedMessages(const MessageListing &listing)
+{
+    // A grace measured on the monotonic clock: a wall clock set back must not
+    // keep a message parked for an hour, nor one set forward settle a mark
+    // still in progress.
+    const qint64 now = modVNQRN::appClock().monotonicMs();
+    QHash<QString, qint64> seen;
+    for (const QString &name : listing.otherNames) {
+        if (!isParkedName(name))
+            continue;
+        const qint64 first = m_parkedSince.value(name, now);
+        if (now - first < kParkedGraceSecs * 1000) {
+            seen.insert(name, first);
+            continue;
+        }
+        const ParkedSettleResult settled = settleParkedMessage(m_store.msMsgDir, name);
+        static const char16_t *const kDone[] = {
+            u"took its heard name", u"is back under its new name",
+            u"was settled by another workstation", u"stays parked as ", u"could not be moved: "};
+        QString what = QString::fromUtf16(kDone[int(settled.outcome)]);
+        if (settled.outcome == ParkedSettle::LeftParked)
+            what += settled.parked;
+        if (settled.outcome == ParkedSettle::Failed)
+            what += QString::fromLocal8Bit(std::strerror(settled.error));
+        modVNQRN::WriteLog(u"Parked message " + m_store.msMsgDir + name + u' ' + what);
+    }
+    m_parkedSince = seen;
+}
+
 void MessageControlCore::ResetMessageState()
 {
     if (!mPhoneHelp) {
         mPhoneHelp = std::make_unique<clsPhoneHelp>();
+        // The play engine names the message that failed and keeps it new.
+        mPhoneHelp->setPlayFailureShownByCaller(true);
         // No caller waits for the event's handler: its failure is reported.
         connect(mPhoneHelp.get(), &clsPhoneHelp::CallerHangup, this,
                 [this] { runReported([this] { mPhoneHelp_CallerHangup(); }); });

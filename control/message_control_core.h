@@ -1,11 +1,14 @@
 #pragma once
 
 #include "display_renderer.h"
+#include "message_file_system.h"
 #include "message_listing.h"
 #include "message_store.h"
 
 #include "telephony/clsPhoneHelp.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
@@ -17,12 +20,14 @@ namespace VNOrvak
 /// What became of a new message when this workstation marked it heard.
 enum class HeardOutcome {
     Renamed,         ///< its file took the heard name
-    ReplacedStale,   ///< a stale heard copy was deleted, then the file took its name
     HeardElsewhere,  ///< another workstation had renamed it ("played on another workstation")
     Purged,          ///< the file was gone ("removed by the purge process")
     HeardBeforePlay, ///< found under its heard name just before playing it
     Failed,          ///< the rename failed and was reported
     AlreadyHeard,    ///< the name played was a heard name: nothing to do
+    NewerCopyKept,   ///< a newer message took its new name while it played: that one stays new
+    HeardNameTaken,  ///< another message holds its heard name: it stays new, the operator is told
+    InUse,           ///< held open by another workstation playing it: it stays new for now
 };
 
 /// The windowless heart of the message control: the message store, the
@@ -102,8 +107,12 @@ public:
     /// name in the lists at once. Tells the operator when another workstation
     /// heard it first or the purge removed it; any other failure is reported
     /// and the lists are left to the next poll. Heard names ("M...") are left
-    /// alone.
+    /// alone. Never replaces or deletes another file: a heard name held by
+    /// another message leaves this one new (the operator is told).
     void MarkHeard(const QString &sName);
+    /// MarkHeard() of the file described by `played` (taken when its play
+    /// began): a newer message that has since taken the name stays new.
+    void MarkHeard(const QString &sName, const FileFacts &played);
     /// Selects the entity `msgID` (kept as nine digits), raises IDChanged
     /// with `msgID` as given and renders the display state.
     void InitializeForID(const QString &msgID, const QString &MsgCode = QString());
@@ -116,6 +125,12 @@ public:
     /// An id as nine digits: a whole number padded with zeros on the left
     /// (fractions rounded, a sign kept); "" stays ""; other text as it is.
     static QString FormatEntityID(const QString &msgID);
+
+    /// How long a message may stay parked by a mark in progress before a
+    /// poll puts it in its place.
+    static constexpr int kParkedGraceSecs = 60;
+    /// Whether the last poll could not list the messages folder.
+    bool folderOutage() const { return m_folderOutage; }
 
 Q_SIGNALS:
     /// The message list has changed.
@@ -132,6 +147,8 @@ Q_SIGNALS:
 
 private:
     void applyTimer();
+    bool listFolder(MessageListing &listing);
+    void settleParkedMessages(const MessageListing &listing);
 
     MessageStore m_store;
     MessageFolderReader m_folderReader;
@@ -141,6 +158,8 @@ private:
     int m_lastState = 0;
     std::unique_ptr<clsPhoneHelp> mPhoneHelp;
     bool mbUseSoundCard = false;
+    bool m_folderOutage = false;
+    QHash<QString, qint64> m_parkedSince; // parked names seen, since when (monotonic ms)
 };
 
 } // namespace VNOrvak

@@ -72,7 +72,9 @@ MessageListing MessageFolderReader::read(const QString &folder)
     using Kind = DirectoryReader::Kind;
     if (!m_reader->open(QFile::encodeName(folderPath(folder)))) {
         forget();
-        return {};
+        MessageListing none;
+        none.folderMissing = true;
+        return none;
     }
     const Closer closer(*m_reader);
     std::vector<Seen> messages;

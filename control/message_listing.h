@@ -30,6 +30,8 @@ struct MessageListing {
     QList<ListedFile> newFiles;   ///< message files named "N..." (IsMessageFileName)
     QList<ListedFile> heardFiles; ///< message files named "M..."
     QStringList otherNames;       ///< the other names, kept apart: no message files
+    /// The folder does not exist or is not a folder (there are no files then).
+    bool folderMissing = false;
 };
 
 /// Lists the message files of a folder, poll after poll, in one pass over the
@@ -40,8 +42,8 @@ struct MessageListing {
 /// code-point order of the names, so every workstation builds the same list
 /// from the same folder. When a poll finds the same names with the same times
 /// as the previous one, it hands back the previous listing without building
-/// it again. A folder that does not exist gives no files; one that cannot be
-/// read throws modVNQRN::Error.
+/// it again. A folder that does not exist gives no files and says so
+/// (folderMissing); one that cannot be read throws modVNQRN::Error.
 class MessageFolderReader
 {
 public:

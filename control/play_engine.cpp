@@ -3,10 +3,14 @@
 #include "display_states.h"
 #include "reported_step.h"
 
+#include "shared/error_log.h"
 #include "shared/list_items.h"
+#include "shared/prompter.h"
 
 #include <QPushButton>
+
 #include <QScopeGuard>
+#include <cerrno>
 
 using modVNQRN::GetLeftItem;
 
@@ -61,29 +65,84 @@ MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint3
     const QString destFile = msTempFile;
     const QString sourceFile = m_core.store().msMsgDir + name + u".vox";
     const bool wasConnected = m_core.mbConnected;
+    Played played;
+    // What is marked heard afterwards must be this very file, not a newer
+    // message that takes its name meanwhile.
+    messageFileSystem().stat(sourceFile, played.file);
     // A Terminate while the call was being made: nothing more is played.
-    if (!mbReleasePending) {
-        runReported([&] {
+    if (mbReleasePending) {
+        played.skipped = true;
+    } else {
+        const bool called = runReported([&] {
             if (m_core.useSoundCard())
                 phoneHelp().PlayWithSoundCard(destFile, sourceFile, lSkipSecs, kFileFormat);
             else
                 phoneHelp().PlayWithVoiceBoard(destFile, sourceFile, QString::fromUtf16(kStopTones),
                                                lSkipSecs, kFileFormat);
+            played.failure = phoneHelp().PlayFailure();
         });
+        // The failure of the call itself has been reported already.
+        played.skipped = !called;
     }
     // Pause and Stop clicks ran inside the play call; they leave their mark
     // on the Play button's caption and on mbStopRequested.
-    Played played;
     played.paused = m_w.cmdPlayAll->text() == QStringView(kPausedCaption);
     played.hungUp = wasConnected && !m_core.mbConnected;
     return played;
 }
 
-// A new message just heard: it takes its heard name and the host is told.
-void MessageControl::markPlayed(const QString &name)
+// A message that vanished between the look before its play and the play
+// itself (another workstation marked it heard, or the purge removed it) is
+// looked up once more: its heard twin plays, or the operator hears that it
+// is gone. Only a play that failed with the file still there is a failure.
+MessageControl::Played MessageControl::playMessage(QString &name, qint32 &lSkipSecs)
 {
-    runReported([&] { m_core.MarkHeard(name); });
+    const Played played = PlayOneMessage(name, lSkipSecs);
+    FileFacts now;
+    const QString sourceFile = m_core.store().msMsgDir + name + u".vox";
+    if (played.failure.isEmpty() || messageFileSystem().stat(sourceFile, now) != ENOENT)
+        return played;
+    const QString again = resolvedName(name);
+    if (again.isEmpty()) {
+        Played gone;
+        gone.skipped = true;
+        return gone;
+    }
+    name = again;
+    return PlayOneMessage(name, lSkipSecs);
+}
+
+// A new message just heard: it takes its heard name and the host is told.
+void MessageControl::markPlayed(const QString &name, const FileFacts &file)
+{
+    runReported([&] { m_core.MarkHeard(name, file); });
     runReported([&] { Q_EMIT FinishedPlayingNewMsg(); });
+}
+
+// A message that did not play stays as it was: nobody heard it. The operator
+// learns which one and why, and the playback ends there (with a broken
+// sound card the next message would fail the same way).
+bool MessageControl::playFailed(const QString &name, const Played &played)
+{
+    if (played.skipped) {
+        m_core.store().msPlayQueue.clear();
+        return true;
+    }
+    if (played.failure.isEmpty())
+        return false;
+    m_core.store().msPlayQueue.clear();
+    QString text = u"Message " + name + u" could not be played: " + played.failure;
+    if (!text.endsWith(u'.'))
+        text += u'.';
+    if (isNewName(name))
+        text += u"\r\nIt stays new.";
+    runReported([&] {
+        modVNQRN::WriteLog(u"Message " + m_core.store().msMsgDir + name +
+                           u".vox was not played and stays as it was: " + played.failure);
+        modVNQRN::MsgBox(text, modVNQRN::MsgBoxIcon::Exclamation);
+        m_core.UpdateDisplayState();
+    });
+    return true;
 }
 
 void MessageControl::finishPlayback()
@@ -111,7 +170,9 @@ void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
         // A resumed message keeps its number.
         if (lSkipSecs == 0)
             ++store.mlEntityPos;
-        const Played played = PlayOneMessage(name, lSkipSecs);
+        const Played played = playMessage(name, lSkipSecs);
+        if (playFailed(name, played))
+            return;
         if (mbStopRequested || played.hungUp) {
             store.msPlayQueue.clear();
             return;
@@ -124,7 +185,7 @@ void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
         // Also ends the skip of a resume: later messages play from their start.
         mlResumeSecs = 0;
         if (isNewName(name))
-            markPlayed(name);
+            markPlayed(name, played.file);
     }
     finishPlayback();
 }
@@ -146,14 +207,14 @@ void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
     name = resolvedName(name);
     if (name.isEmpty())
         return;
-    const Played played = PlayOneMessage(name, lSkipSecs);
-    if (played.paused)
+    const Played played = playMessage(name, lSkipSecs);
+    if (playFailed(name, played) || played.paused)
         return;
     mlResumeSecs = 0;
     if (mbStopRequested || played.hungUp)
         return;
     if (isNewName(name))
-        markPlayed(name);
+        markPlayed(name, played.file);
     finishPlayback();
 }
 
@@ -177,8 +238,8 @@ void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
     name = resolvedName(name);
     if (name.isEmpty())
         return;
-    const Played played = PlayOneMessage(name, lSkipSecs);
-    if (played.paused)
+    const Played played = playMessage(name, lSkipSecs);
+    if (playFailed(name, played) || played.paused)
         return;
     mlResumeSecs = 0;
     if (played.hungUp)
@@ -186,7 +247,7 @@ void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
     // With "RenameOnStop" on, a new message the operator stopped counts as heard.
     if (mbStopRequested && !mbRenameOnStop)
         return;
-    markPlayed(name);
+    markPlayed(name, played.file);
     finishPlayback();
 }
 

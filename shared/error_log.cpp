@@ -126,14 +126,31 @@ void WriteLog(const QString &message)
     }
 }
 
-void ReportError(qint32 errNumber, qint32 errLine, const Error &current, const QString &context)
+namespace
 {
-    appPrompter().setMousePointer(MousePointer::Default);
+
+QString composeMessage(qint32 errNumber, qint32 errLine, const Error &current,
+                       const QString &context)
+{
     QString message = u"Error " + QString::number(errNumber) + u" { " +
                       QString::number(current.number()) + u'-' + current.description() +
                       u" } occurred at " + QString::number(errLine) + u" in " + current.source();
     if (!context.isEmpty())
         message += u"... " + MakePrintable(context);
+    return message;
+}
+
+} // namespace
+
+QString ErrorMessage(const Error &current, const QString &context)
+{
+    return composeMessage(current.number(), current.line(), current, context);
+}
+
+void ReportError(qint32 errNumber, qint32 errLine, const Error &current, const QString &context)
+{
+    appPrompter().setMousePointer(MousePointer::Default);
+    const QString message = composeMessage(errNumber, errLine, current, context);
     WriteLog(message);
     appPrompter().messageBox(message, MsgBoxIcon::Exclamation,
                              u"Zuzidivuz Solutions (" + QString::fromUtf16(kExeName) + u')');

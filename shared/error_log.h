@@ -24,6 +24,10 @@ void ReportError(qint32 errNumber, qint32 errLine, const Error &current, const Q
 /// The usual call from a catch block: the error's own number and line.
 void ReportError(const Error &current, const QString &context);
 
+/// The message ReportError() logs and shows for `current` with its own
+/// number and line.
+QString ErrorMessage(const Error &current, const QString &context);
+
 /// Appends `message` to today's error log in the local folder, in quoted
 /// pieces of about 100 characters, unless the "ErrorLog" setting is 0.
 /// Nothing that goes wrong here reaches the caller.

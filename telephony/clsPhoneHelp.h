@@ -73,6 +73,13 @@ public:
     void PlayWithSoundCard(const QString &destFile, const QString &sourceFile, qint32 &skipsecs,
                            qint32 fileFormat = 0);
     void PlayWithSoundCard(const QString &destFile, const QString &sourceFile = QString());
+    /// Why the last PlayWithVoiceBoard or PlayWithSoundCard did not play its
+    /// file (the failure's description); empty when it played to its end, a
+    /// stop key, a stop or a pause, or when the far end hung up.
+    const QString &PlayFailure() const { return mstrPlayFailure; }
+    /// With `byCaller` set, a failed play is written to the error log but
+    /// not shown: the caller tells the operator which message failed.
+    void setPlayFailureShownByCaller(bool byCaller) { mblnPlayFailureByCaller = byCaller; }
     /// Beeps `numbeeps` times (one long beep for 1, none for 0 or less).
     void PlayTone(qint32 numbeeps);
     /// Stops the current play or recording and sets ActionStopped.
@@ -105,6 +112,8 @@ private:
 
     // The failure rule: a gone far end closes the route, anything else is reported.
     void failedWithHangupCheck(const modVNQRN::Error &error);
+    // A play's failure: kept for PlayFailure(), then logged or reported.
+    void playFailed(const modVNQRN::Error &error, bool checkHangup);
     void copyForFreshStart(const QString &destFile, const QString &sourceFile);
 
     std::unique_ptr<VoiceBocxLib::VoiceBocx> mVoiceCtl;
@@ -124,6 +133,8 @@ private:
     qint32 mlngMsgPort = 0;
     QString mstrConnectString;
     QString mstrGreetingFile;
+    QString mstrPlayFailure;
+    bool mblnPlayFailureByCaller = false;
     // Nesting of DisconnectCall runs started by its own failure rule.
     int mDisconnectRetries = 0;
 };

@@ -88,6 +88,7 @@ void clsPhoneHelp::copyForFreshStart(const QString &destFile, const QString &sou
 void clsPhoneHelp::PlayWithVoiceBoard(const QString &destFile, const QString &sourceFile,
                                       const QString &stoptones, qint32 skipsecs, qint32 fileFormat)
 {
+    mstrPlayFailure.clear();
     if (!mblnConnected)
         return;
     try {
@@ -103,13 +104,14 @@ void clsPhoneHelp::PlayWithVoiceBoard(const QString &destFile, const QString &so
             mblnDisconnectOnHangup = true;
         }
     } catch (...) {
-        failedWithHangupCheck(currentError());
+        playFailed(currentError(), true);
     }
 }
 
 void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sourceFile,
                                      qint32 &skipsecs, qint32 fileFormat)
 {
+    mstrPlayFailure.clear();
     if (!mblnConnected)
         return;
     try {
@@ -120,8 +122,23 @@ void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sou
         WritePortLog(u"Playing file=" + destFile);
         mVoiceCtl->PlayFile(destFile, fileFormat, QString(), skipsecs);
     } catch (...) {
-        ReportError(currentError(), QStringLiteral("VN-PHoneHelp"));
+        playFailed(currentError(), false);
     }
+}
+
+void clsPhoneHelp::playFailed(const Error &error, bool checkHangup)
+{
+    if (checkHangup && mVoiceCtl->CallStatus() == kFarEndGone) {
+        DisconnectCall(QString());
+        return;
+    }
+    mstrPlayFailure = error.description();
+    if (mstrPlayFailure.isEmpty())
+        mstrPlayFailure = describeError(error.number());
+    if (mblnPlayFailureByCaller)
+        WriteLog(ErrorMessage(error, QStringLiteral("VN-PHoneHelp")));
+    else
+        ReportError(error, QStringLiteral("VN-PHoneHelp"));
 }
 
 void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sourceFile)

@@ -11,6 +11,7 @@
 #include "support/test_environment.h"
 
 #include "shared/environment.h"
+#include "shared/error_log.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,11 +90,66 @@ TEST_F(CoreTest, TickRaisesMsgUpdatedOnlyWhenTheListChanges)
     EXPECT_EQ(events, QStringList{QStringLiteral("MsgUpdated@3")});
     EXPECT_TRUE(core.store().msMsgList.isEmpty());
     EXPECT_EQ(core.store().mlMsgCnt + core.store().mlNewMsgCnt + core.store().mlMsgTodayCnt, 0);
+}
 
-    // The folder itself gone: no error, still empty, no event.
+TEST_F(CoreTest, AFolderThatCannotBeListedIsReportedOnceAndItsReturnLogged)
+{
+    write(u"NA000000007A"_s);
+    core.tmrCalls_Timer();
+    events.clear();
+    const QString log = modVNQRN::errorLogPath(clock.now().date());
+
+    // Gone (unmounted, say): one box and one log line naming the folder, and
+    // the list is not emptied as if the installation had no messages.
+    ASSERT_TRUE(QDir(dir).removeRecursively());
+    for (int i = 0; i < 3; ++i)
+        core.tmrCalls_Timer();
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(
+        prompter.boxes[0].text.startsWith(u"The messages folder " + dir + u" cannot be read"))
+        << prompter.boxes[0].text.toStdString();
+    EXPECT_TRUE(core.folderOutage());
+    EXPECT_EQ(core.store().msMsgList, u"NA000000007A");
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_EQ(QString::fromLatin1(TestWorkstation::readFile(log)).count(dir), 1);
+
+    // Back: a log line, no box, and the polls go on as before.
+    write(u"NA000000007B"_s);
+    core.tmrCalls_Timer();
+    core.tmrCalls_Timer();
+    EXPECT_EQ(prompter.boxes.size(), 1);
+    EXPECT_FALSE(core.folderOutage());
+    EXPECT_EQ(core.store().mlMsgCnt, 1);
+    EXPECT_EQ(events.size(), 1);
+    // Log lines are written in pieces of 100 characters.
+    const QString logged =
+        QString::fromLatin1(TestWorkstation::readFile(log)).remove(u"'\r\n   '"_s);
+    EXPECT_TRUE(logged.contains(u"The messages folder " + dir + u" can be read again"))
+        << logged.toStdString();
+
+    // A second outage is reported again.
     ASSERT_TRUE(QDir(dir).removeRecursively());
     core.tmrCalls_Timer();
-    EXPECT_EQ(events.size(), 1);
+    EXPECT_EQ(prompter.boxes.size(), 2);
+}
+
+TEST_F(CoreTest, AMessageLeftParkedByAStoppedMarkIsPutInPlaceByALaterPoll)
+{
+    // A workstation stopped between its two renames; the message stays
+    // listed under its new name meanwhile.
+    writeMessageFile(dir, u"NA000000007A.heard-ws2-41-3.vox"_s, clock.now(), "parked");
+    core.tmrCalls_Timer();
+    EXPECT_EQ(core.store().msMsgList, u"NA000000007A");
+    clock.advanceMs((MessageControlCore::kParkedGraceSecs - 1) * 1000);
+    core.tmrCalls_Timer();
+    EXPECT_FALSE(QFile::exists(path(u"MA000000007A"_s))); // a mark in progress is left alone
+
+    clock.advanceMs(2000);
+    core.tmrCalls_Timer();
+    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007A"_s)), "parked");
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{u"MA000000007A.vox"_s});
+    core.tmrCalls_Timer();
+    EXPECT_EQ(core.store().msMsgList, u"MA000000007A");
     EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
@@ -107,6 +163,8 @@ TEST_F(CoreTest, AnUnreadableFolderIsReportedAndTheTimerStaysOn)
     EXPECT_TRUE(prompter.boxes[0].text.contains(u"Path/File access error"))
         << prompter.boxes[0].text.toStdString();
     EXPECT_TRUE(core.timerRunning());
+    core.tmrCalls_Timer();
+    EXPECT_EQ(prompter.boxes.size(), 1); // once, not at every poll
 }
 
 TEST(FormatEntityID, PadsWholeNumbersToNineDigitsAndKeepsOtherText)
@@ -125,12 +183,19 @@ TEST_F(MarkHeardTest, EachCaseEndsInItsOutcomeAndLosesNoMessage)
     write(u"NA000000007A"_s, "only new");
     write(u"MA000000007B"_s, "heard elsewhere");
     write(u"NA000000007C"_s, "newer copy");
-    write(u"MA000000007C"_s, "stale copy");
+    write(u"MA000000007C"_s, "another message");
     write(u"NA000000007E"_s, "blocked");
     QDir().mkpath(path(u"MA000000007E"_s)); // not a message, but it holds the heard name
+    write(u"NA000000007F"_s, "played");
     core.tmrCalls_Timer();
     core.InitializeForID(u"7"_s);
     const qint32 newBefore = core.store().mlNewMsgCnt;
+
+    // 7F: a newer recording takes the new name while the older one plays.
+    FileFacts played;
+    ASSERT_EQ(messageFileSystem().stat(path(u"NA000000007F"_s), played), 0);
+    ASSERT_TRUE(QFile::rename(path(u"NA000000007F"_s), path(u"MA000000007F"_s)));
+    write(u"NA000000007F"_s, "recorded later");
 
     core.MarkHeard(u"NA000000007A"_s);
     core.MarkHeard(u"NA000000007B"_s); // its heard file alone is there
@@ -138,31 +203,37 @@ TEST_F(MarkHeardTest, EachCaseEndsInItsOutcomeAndLosesNoMessage)
     core.MarkHeard(u"NA000000007D"_s); // neither file: purged
     core.MarkHeard(u"MA000000007B"_s); // already heard: nothing to do
     core.MarkHeard(u"NA000000007E"_s);
+    core.MarkHeard(u"NA000000007F"_s, played);
 
     EXPECT_EQ(outcomes, (QList<std::pair<QString, HeardOutcome>>{
                             {u"NA000000007A"_s, HeardOutcome::Renamed},
                             {u"NA000000007B"_s, HeardOutcome::HeardElsewhere},
-                            {u"NA000000007C"_s, HeardOutcome::ReplacedStale},
+                            {u"NA000000007C"_s, HeardOutcome::HeardNameTaken},
                             {u"NA000000007D"_s, HeardOutcome::Purged},
                             {u"MA000000007B"_s, HeardOutcome::AlreadyHeard},
                             {u"NA000000007E"_s, HeardOutcome::Failed},
+                            {u"NA000000007F"_s, HeardOutcome::NewerCopyKept},
                         }));
-    ASSERT_EQ(prompter.boxes.size(), 3);
-    EXPECT_EQ(prompter.texts().mid(0, 2),
+    ASSERT_EQ(prompter.boxes.size(), 4);
+    EXPECT_EQ(prompter.texts().mid(0, 3),
               (QStringList{u"This message has been played on another workstation"_s,
+                           u"This message cannot be marked as heard: another message already "
+                           u"has its heard name MA000000007C.\r\nIt stays new."_s,
                            u"This message has been removed by the purge process"_s}));
-    EXPECT_TRUE(prompter.boxes[2].text.startsWith(u"Error 58 { 58-Cannot rename "))
-        << prompter.boxes[2].text.toStdString();
-    // The newer copy took the place of the stale one; every message is there once.
+    EXPECT_TRUE(prompter.boxes[3].text.startsWith(u"Error 58 { 58-Cannot rename "))
+        << prompter.boxes[3].text.toStdString();
+    // Nothing was replaced: every message is there once, with its contents.
     EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007A"_s)), "only new");
     EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007B"_s)), "heard elsewhere");
-    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007C"_s)), "newer copy");
+    EXPECT_EQ(TestWorkstation::readFile(path(u"NA000000007C"_s)), "newer copy");
+    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007C"_s)), "another message");
+    EXPECT_EQ(TestWorkstation::readFile(path(u"NA000000007F"_s)), "recorded later");
+    EXPECT_EQ(TestWorkstation::readFile(path(u"MA000000007F"_s)), "played");
     EXPECT_FALSE(QFile::exists(path(u"NA000000007A"_s)));
-    EXPECT_FALSE(QFile::exists(path(u"NA000000007C"_s)));
     // The failed rename leaves its file and its list entry to the next poll.
     EXPECT_EQ(TestWorkstation::readFile(path(u"NA000000007E"_s)), "blocked");
-    // Both names of 7C were listed; both now read heard until the next poll.
-    EXPECT_EQ(core.store().msMsgList,
-              u"MA000000007A,MA000000007B,MA000000007C,MA000000007C,NA000000007E"_s);
-    EXPECT_EQ(core.store().mlNewMsgCnt, newBefore - 4);
+    // Messages that stay new keep their new names in the lists.
+    EXPECT_EQ(core.store().msMsgList, u"MA000000007A,MA000000007B,NA000000007C,MA000000007C,"
+                                      u"NA000000007E,NA000000007F"_s);
+    EXPECT_EQ(core.store().mlNewMsgCnt, newBefore - 3);
 }

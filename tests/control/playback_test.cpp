@@ -5,6 +5,7 @@
 
 #include "control/display_states.h"
 #include "control/message_control.h"
+#include "control/message_file_system.h"
 
 #include "message_folder.h"
 #include "support/fake_clock.h"
@@ -12,6 +13,7 @@
 #include "support/test_environment.h"
 
 #include "shared/error.h"
+#include "shared/error_log.h"
 #include "shared/profile.h"
 #include "telephony/simulated_voice_board.h"
 
@@ -26,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <utility>
 
 using namespace VNOrvak;
 using namespace VoiceBocxLib;
@@ -344,7 +347,8 @@ TEST_P(FourMessages, OtherWorkstationsAndThePurgeChangeTheFolderDuringPlayback)
         QStringList({msg('M', 42, 'A'), msg('M', 42, 'B'), msg('M', 42, 'C'), msg('M', 42, 'D')})
             .join(u','));
 
-    // Both files present: the stale heard copy gives way to the one just played.
+    // A new message whose heard name another message holds: neither is
+    // replaced, the new one stays new and the operator is told.
     message(msg('N', 42, 'B'), 2);
     control.core().tmrCalls_Timer();
     control.InitializeForID(u"42"_s);
@@ -352,15 +356,95 @@ TEST_P(FourMessages, OtherWorkstationsAndThePurgeChangeTheFolderDuringPlayback)
     // The purge removes message 3 while message 2 plays.
     during(6, 1, [&] { QFile::remove(file(msg('M', 42, 'C'))); });
     control.ClickPlayAllMsgButton();
-    EXPECT_TRUE(QFile::exists(file(msg('M', 42, 'B'))));
-    EXPECT_FALSE(QFile::exists(file(msg('N', 42, 'B'))));
-    EXPECT_EQ(TestWorkstation::readFile(file(msg('M', 42, 'B'))).size(), 2 * 4000);
+    EXPECT_EQ(TestWorkstation::readFile(file(msg('M', 42, 'B'))).size(), 12 * 4000);
+    EXPECT_EQ(TestWorkstation::readFile(file(msg('N', 42, 'B'))).size(), 2 * 4000);
     EXPECT_EQ(prompter.texts(),
-              (QStringList{u"A message has been deleted.\r\nThe messanger will refresh itself\r\n"
+              (QStringList{u"This message cannot be marked as heard: another message already has "
+                           u"its heard name " +
+                               msg('M', 42, 'B') + u".\r\nIt stays new.",
+                           u"A message has been deleted.\r\nThe messanger will refresh itself\r\n"
                            "before playing another message."_s}));
-    // Both names were listed: the message plays under each.
-    EXPECT_EQ(playedLengths().mid(4), (QList<double>{11, 2, 2}));
-    EXPECT_EQ(control.MsgCnt(), 4); // refreshed: 42 A, B, D and 77
+    // Both names were listed: each plays.
+    EXPECT_EQ(playedLengths().mid(4), (QList<double>{11, 2, 12}));
+    EXPECT_EQ(control.MsgCnt(), 5); // refreshed: 42 A, both B, D and 77
+}
+
+TEST_P(FourMessages, ANewerRecordingUnderTheSameNameStaysNew)
+{
+    start(42);
+    // While message 1 plays, another workstation hears it and the recorder
+    // writes a newer message under its new name.
+    during(1, 3, [&] {
+        QFile::rename(file(msg('N', 42, 'A')), file(msg('M', 42, 'A')));
+        message(msg('N', 42, 'A'), 5);
+    });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(TestWorkstation::readFile(file(msg('M', 42, 'A'))).size(), 11 * 4000);
+    EXPECT_EQ(TestWorkstation::readFile(file(msg('N', 42, 'A'))).size(), 5 * 4000);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+    EXPECT_TRUE(control.core().store().msMsgList.contains(msg('N', 42, 'A')));
+}
+
+// The file system as the play engine sees it, with a moment to act in just
+// before the first message's play begins (after the look that found it).
+class ActJustBeforePlay final : public MessageFileSystem
+{
+public:
+    explicit ActJustBeforePlay(std::function<void()> act) : m_act(std::move(act))
+    {
+        setMessageFileSystem(this);
+    }
+    ~ActJustBeforePlay() override { setMessageFileSystem(nullptr); }
+    int stat(const QString &path, FileFacts &facts) override
+    {
+        if (auto act = std::exchange(m_act, {}))
+            act();
+        return MessageFileSystem::stat(path, facts);
+    }
+
+private:
+    std::function<void()> m_act;
+};
+
+TEST_P(FourMessages, AMessageHeardElsewhereJustBeforeItsPlayIsPlayedUnderItsHeardName)
+{
+    start(42);
+    ActJustBeforePlay otherWorkstation(
+        [&] { QFile::rename(file(msg('N', 42, 'A')), file(msg('M', 42, 'A'))); });
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(playedLengths(), (QList<double>{11, 12, 13, 14}));
+    EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
+    EXPECT_EQ(finishedDuring.size(), 2);
+    EXPECT_EQ(control.NewMsgCnt(), 1); // entity 77
+}
+
+TEST_P(FourMessages, AMessageThatFailedToPlayStaysNewAndTheOperatorLearnsWhich)
+{
+    start(42);
+    // The local copy every message is played from cannot be written.
+    QDir().mkpath(ws.localAppFolder() + u"TEMP.vox"_s);
+    control.ClickPlayAllMsgButton();
+    EXPECT_TRUE(plays().isEmpty());
+    EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'A'))));
+    EXPECT_TRUE(finishedDuring.isEmpty());
+    ASSERT_EQ(prompter.boxes.size(), 1); // one box, not one per message
+    EXPECT_EQ(prompter.texts()[0], u"Message " + msg('N', 42, 'A') +
+                                       u" could not be played: Path/File access error.\r\n"
+                                       u"It stays new.");
+    EXPECT_EQ(control.NewMsgCnt(), 3);
+    EXPECT_EQ(playAllCaption(), u"&Play");
+    EXPECT_EQ(control.core().lastState(), dsNewMessages);
+    const QString log =
+        QString::fromLatin1(TestWorkstation::readFile(modVNQRN::errorLogPath(clock.now().date())))
+            .remove(u"'\r\n   '"_s); // log lines come in pieces of 100 characters
+    EXPECT_TRUE(log.contains(u"Path/File access error"_s)) << log.toStdString();
+    EXPECT_TRUE(log.contains(msg('N', 42, 'A') + u".vox was not played")) << log.toStdString();
+
+    // The same message plays once the fault is gone.
+    QDir().rmdir(ws.localAppFolder() + u"TEMP.vox"_s);
+    control.ClickPlayAllMsgButton();
+    EXPECT_EQ(plays().size(), 4);
+    EXPECT_FALSE(QFile::exists(file(msg('N', 42, 'A'))));
 }
 
 // Two workstations in one process: they share the local settings, so they

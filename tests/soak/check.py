@@ -119,6 +119,23 @@ class FaultWindows:
         return None
 
 
+def _through_parking(moves):
+    """A mark on a network folder renames the new name to a parking name
+    ("<new name>.heard-<workstation>...") and then to the heard name (or back):
+    one move from the first name to the last, none when it came back."""
+    parked, out = {}, []
+    for a, b, t in moves:
+        if b and ".heard-" in b:
+            parked[b] = parked.pop(a, a) if a else a
+            continue
+        if a and ".heard-" in a:
+            a = parked.pop(a, a)
+            if a == b:
+                continue
+        out.append((a, b, t))
+    return out
+
+
 def check(root, workstations, options=None):
     options = options or Options()
     failures, figures, failed = [], {}, set()
@@ -223,6 +240,7 @@ def check(root, workstations, options=None):
             pending[e["cookie"]] = e["name"]
         elif e.get("ev") == "moved_to":
             moves.append((pending.pop(e["cookie"], None), e["name"], e["t"]))
+    moves = _through_parking(moves)
     renames = [(a, b) for a, b, _ in moves
                if a and b and a.startswith("N") and b.startswith("M") and a[1:] == b[1:]]
     for a, b, _ in moves:

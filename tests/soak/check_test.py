@@ -82,6 +82,26 @@ class CheckTest(unittest.TestCase):
         self.assertEqual(result.figures["renames new to heard (seen on the server)"], 1)
         self.assertEqual(result.figures["messages lost"], 0)
 
+    def test_a_mark_through_a_parking_name_is_one_rename(self):
+        run = clean_run()
+        parked = "NA000000001B.heard-ws2-7-1.vox"
+        run.add("folder", ev="moved_from", name="NA000000001B.vox", cookie=201)
+        run.add("folder", ev="moved_to", name=parked, cookie=201)
+        run.add("folder", ev="moved_from", name=parked, cookie=202)
+        run.add("folder", ev="moved_to", name="NA000000001B.vox", cookie=202)  # put back
+        self.assertEqual(run.check().failures, [])
+        run.add("folder", ev="moved_from", name="NA000000001B.vox", cookie=203)
+        run.add("folder", ev="moved_to", name=parked, cookie=203)
+        run.add("folder", ev="moved_from", name=parked, cookie=204)
+        run.add("folder", ev="moved_to", name="MA000000001B.vox", cookie=204)
+        run.add("ws1", ev="heard", name="NA000000001B", outcome="renamed")
+        run.add("ws1", ev="finished_new")
+        os.unlink(os.path.join(run.root, "server", "messages", "NA000000001B.vox"))
+        run.file("MA000000001B", 2)
+        result = run.check()
+        self.assertEqual(result.failures, [])
+        self.assertEqual(result.figures["renames new to heard (seen on the server)"], 2)
+
     def test_a_message_neither_present_nor_purged_is_lost(self):
         run = clean_run()
         os.unlink(os.path.join(run.root, "server", "messages", "NA000000001B.vox"))

@@ -23,8 +23,6 @@ QString outcomeName(HeardOutcome outcome)
     switch (outcome) {
     case HeardOutcome::Renamed:
         return QStringLiteral("renamed");
-    case HeardOutcome::ReplacedStale:
-        return QStringLiteral("replaced_stale");
     case HeardOutcome::HeardElsewhere:
         return QStringLiteral("heard_elsewhere");
     case HeardOutcome::Purged:
@@ -35,6 +33,12 @@ QString outcomeName(HeardOutcome outcome)
         return QStringLiteral("failed");
     case HeardOutcome::AlreadyHeard:
         return QStringLiteral("already_heard");
+    case HeardOutcome::NewerCopyKept:
+        return QStringLiteral("newer_copy_kept");
+    case HeardOutcome::HeardNameTaken:
+        return QStringLiteral("heard_name_taken");
+    case HeardOutcome::InUse:
+        return QStringLiteral("in_use");
     }
     return QStringLiteral("unknown");
 }

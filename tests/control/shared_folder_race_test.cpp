@@ -1,0 +1,187 @@
+// Two workstations mark the same message heard at the same instant, on a real
+// shared folder: a local folder, an SSH server mounted twice with sshfs, and
+// a Samba server mounted twice with smbnetfs. The servers run on loopback,
+// started here. Nothing may be lost or replaced, and exactly one workstation
+// renames each message.
+
+#include "control/heard_rename.h"
+
+#include "support/test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <cerrno>
+#include <latch>
+#include <map>
+#include <thread>
+
+using namespace VNOrvak;
+using namespace Qt::StringLiterals;
+
+namespace
+{
+
+struct RaceKind {
+    const char *name;
+    int trials;
+};
+
+class SharedFolderRace : public ::testing::TestWithParam<RaceKind>
+{
+protected:
+    void SetUp() override
+    {
+        const QString kind = QString::fromUtf8(GetParam().name);
+        if (kind == u"local") {
+            server = ws.root() + u"messages/"_s;
+            QDir().mkpath(server);
+            mountA = mountB = server;
+            return;
+        }
+        started = true;
+        QProcess servers;
+        servers.start(QStringLiteral(VNORVAK_SHARED_FOLDER_SERVERS), {kind, ws.root() + u"srv"});
+        servers.waitForFinished(180000);
+        const QString out = QString::fromLocal8Bit(servers.readAllStandardOutput()).trimmed();
+        if (servers.exitCode() == 77)
+            GTEST_SKIP() << kind.toStdString() << " server cannot run here: " << out.toStdString();
+        ASSERT_EQ(servers.exitCode(), 0)
+            << out.toStdString() << servers.readAllStandardError().toStdString();
+        const QStringList lines = out.split(u'\n');
+        ASSERT_EQ(lines.size(), 3) << out.toStdString();
+        server = lines[0];
+        mountA = lines[1];
+        mountB = lines[2];
+    }
+
+    void TearDown() override
+    {
+        if (!started)
+            return;
+        QProcess stop;
+        stop.start(QStringLiteral(VNORVAK_SHARED_FOLDER_SERVERS), {u"stop"_s, ws.root() + u"srv"});
+        stop.waitForFinished(60000);
+    }
+
+    std::map<QString, QByteArray> serverFiles() const
+    {
+        std::map<QString, QByteArray> out;
+        for (const QString &name : QDir(server).entryList(QDir::Files | QDir::Hidden))
+            out[name] = TestWorkstation::readFile(server + name);
+        return out;
+    }
+
+    TestWorkstation ws;
+    bool started = false;
+    QString server, mountA, mountB;
+};
+
+// What `mount` shows of `file` once it shows it at all (a cache may take a
+// moment to see a new file).
+FileFacts factsWhenVisible(MessageFileSystem &fs, const QString &path)
+{
+    FileFacts facts;
+    QElapsedTimer waited;
+    waited.start();
+    while (fs.stat(path, facts) != 0 && waited.elapsed() < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return facts;
+}
+
+const char *outcomeName(HeardMove m)
+{
+    static const char *const names[] = {
+        "renamed", "heard_elsewhere", "gone", "newer_copy", "heard_name_taken", "busy", "failed"};
+    return names[int(m)];
+}
+
+TEST_P(SharedFolderRace, TwoWorkstationsMarkingOneMessageLoseNothingAndReplaceNothing)
+{
+    std::map<std::string, int> tally;
+    QElapsedTimer clock;
+    clock.start();
+    const int trials = GetParam().trials;
+    for (int i = 1; i <= trials; ++i) {
+        const QString name = u"NA"_s + QString::number(i).rightJustified(9, u'0') + u'A';
+        const QString heard = u'M' + name.mid(1);
+        const QByteArray contents = "message " + QByteArray::number(i) + QByteArray(i % 7, '.');
+        TestWorkstation::writeFile(server + name + u".vox", contents);
+
+        HeardMoveResult results[2];
+        std::latch ready(2);
+        auto workstation = [&](int k, QString mount) {
+            MessageFileSystem fs;
+            const FileFacts played = factsWhenVisible(fs, mount + name + u".vox");
+            ready.arrive_and_wait();
+            results[k] = moveToHeardName(mount, name, heard, played, fs);
+        };
+        std::thread a(workstation, 0, mountA);
+        std::thread b(workstation, 1, mountB);
+        a.join();
+        b.join();
+
+        SCOPED_TRACE("message " + std::to_string(i) + ": " + outcomeName(results[0].outcome) +
+                     " / " + outcomeName(results[1].outcome) + " errno " +
+                     std::to_string(results[0].error) + "/" + std::to_string(results[1].error));
+        const auto files = serverFiles();
+        std::string listing;
+        for (const auto &[file, bytes] : files)
+            if (file.contains(name.mid(2, 10)) || !file.endsWith(u".vox"))
+                listing += file.toStdString() + "=" + bytes.toStdString() + " ";
+        SCOPED_TRACE(listing);
+        ASSERT_EQ(files.count(heard + u".vox"), 1u) << "message lost";
+        EXPECT_EQ(files.at(heard + u".vox"), contents);
+        EXPECT_EQ(files.count(name + u".vox"), 0u);
+        EXPECT_EQ(files.size(), size_t(i)) << "a message under another name, or one missing";
+        int renamed = 0;
+        for (const HeardMoveResult &r : results) {
+            ++tally[outcomeName(r.outcome)];
+            renamed += r.outcome == HeardMove::Renamed;
+            EXPECT_TRUE(r.outcome == HeardMove::Renamed || r.outcome == HeardMove::HeardElsewhere ||
+                        r.outcome == HeardMove::Gone);
+            EXPECT_TRUE(r.parked.isEmpty());
+        }
+        EXPECT_EQ(renamed, 1);
+        if (HasFatalFailure())
+            return;
+    }
+    std::string figures;
+    for (const auto &[outcome, n] : tally)
+        figures += " " + outcome + "=" + std::to_string(n);
+    std::printf("%s: %d races in %lld ms:%s\n", GetParam().name, trials,
+                static_cast<long long>(clock.elapsed()), figures.c_str());
+}
+
+TEST_P(SharedFolderRace, AHeardNameDifferingInCaseAloneIsNeverReplaced)
+{
+    TestWorkstation::writeFile(server + u"nA000000900a.vox"_s, "the new one");
+    TestWorkstation::writeFile(server + u"MA000000900A.vox"_s, "the heard one");
+    MessageFileSystem fs;
+    const FileFacts played = factsWhenVisible(fs, mountA + u"nA000000900a.vox"_s);
+    const HeardMoveResult r =
+        moveToHeardName(mountA, u"nA000000900a"_s, u"MA000000900a"_s, played, fs);
+
+    // A share that ignores case refuses; one that does not gets two files.
+    const auto files = serverFiles();
+    QList<QByteArray> contents;
+    for (const auto &[name, bytes] : files)
+        contents << bytes;
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (QList<QByteArray>{"the heard one", "the new one"}));
+    const HeardMove expected =
+        files.count(u"nA000000900a.vox"_s) ? HeardMove::HeardNameTaken : HeardMove::Renamed;
+    EXPECT_EQ(r.outcome, expected) << outcomeName(r.outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, SharedFolderRace,
+                         ::testing::Values(RaceKind{"local", 300}, RaceKind{"sshfs", 100},
+                                           RaceKind{"smb", 100}),
+                         [](const ::testing::TestParamInfo<RaceKind> &info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
