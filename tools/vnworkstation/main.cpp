@@ -5,6 +5,7 @@
 
 #include "event_log.h"
 #include "logging_prompter.h"
+#include "play_probe.h"
 #include "random_operator.h"
 
 #include "control/message_control.h"
@@ -74,6 +75,10 @@ int main(int argc, char *argv[])
     std::signal(SIGINT, requestStop);
 
     VNOrvak::MessageControl control;
+    // What was played goes to the log before what the control made of it.
+    PlayProbe probe(log);
+    QObject::connect(&control.core(), &VNOrvak::MessageControlCore::MarkedHeard, &app,
+                     [&probe] { probe.flush(); });
     RandomOperator::Settings settings;
     settings.seed = args.value(QStringLiteral("seed")).toUInt();
     settings.thinkMs = std::max(1, intOption(args, QStringLiteral("think-ms")));
@@ -99,6 +104,7 @@ int main(int argc, char *argv[])
 
     QTimer heartbeat;
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        probe.flush();
         log.write(QStringLiteral("alive"), {{QStringLiteral("rss_kb"), residentKiB()},
                                             {QStringLiteral("running"), op.running()},
                                             {QStringLiteral("actions"), op.actions()},
@@ -127,6 +133,7 @@ int main(int argc, char *argv[])
                 if (const auto *wave = board->simulatedWave())
                     plays += wave->plays().size();
             }
+            probe.flush();
             try {
                 control.Terminate();
             } catch (...) {

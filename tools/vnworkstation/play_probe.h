@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class EventLog;
+
+/// Logs what the simulated devices actually played: at the start of every
+/// play it reads the file handed to the device (the workstation's local copy
+/// of the message) and, once the play has ended, writes a "played" line with
+/// the file's length, a SHA-1 of its whole contents, the soak serial at its
+/// head and how the play ended. Installed by replacing the "simulated" board
+/// and wave device of the registry with the same devices plus this probe.
+class PlayProbe
+{
+public:
+    explicit PlayProbe(EventLog &log);
+    ~PlayProbe();
+
+    /// Writes the "played" lines of every play that has ended since the
+    /// last call.
+    void flush();
+
+private:
+    struct Started {
+        QString device;
+        const void *instance; ///< the device, to tell it from a later one
+        qsizetype index;      ///< where the device will append this play
+        QString file;
+        qint64 bytes;
+        QString sha1;
+        qint64 serial;
+    };
+    void installFactories();
+    void noteStart(const QString &device, const void *instance, qsizetype index,
+                   const QString &file);
+
+    EventLog &m_log;
+    QList<Started> m_started;
+};
