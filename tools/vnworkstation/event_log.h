@@ -6,8 +6,8 @@
 
 /// The workstation's machine-readable log: one JSON object per line, each
 /// with the machine's true wall-clock time in milliseconds ("t", never a
-/// faked clock), the workstation ("ws") and the kind of event ("ev"). Every line is flushed as it is written, so a
-/// reader sees it at once and a crash loses nothing already logged.
+/// faked clock), the workstation ("ws") and the kind of event ("ev"). Every line is flushed as it
+/// is written, so a reader sees it at once and a crash loses nothing already logged.
 class EventLog
 {
 public:

@@ -121,6 +121,9 @@ void PlayProbe::noteStart(const QString &device, const void *instance, qsizetype
     QByteArray data;
     if (f.open(QIODevice::ReadOnly))
         data = f.readAll();
+    // Said at once, so that a soak's recorder can race the play.
+    m_log.write(QStringLiteral("play_start"),
+                {{QStringLiteral("device"), device}, {QStringLiteral("serial"), soakSerial(data)}});
     m_started.append(
         {device, instance, index, file, data.size(),
          QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex()),

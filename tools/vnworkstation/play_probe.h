@@ -7,10 +7,11 @@ class EventLog;
 
 /// Logs what the simulated devices actually played: at the start of every
 /// play it reads the file handed to the device (the workstation's local copy
-/// of the message) and, once the play has ended, writes a "played" line with
-/// the file's length, a SHA-1 of its whole contents, the soak serial at its
-/// head and how the play ended. Installed by replacing the "simulated" board
-/// and wave device of the registry with the same devices plus this probe.
+/// of the message) and writes a "play_start" line with the soak serial at
+/// its head; once the play has ended, a "played" line with the file's
+/// length, a SHA-1 of its whole contents, that serial and how the play
+/// ended. Installed by replacing the "simulated" board and wave device of
+/// the registry with the same devices plus this probe.
 class PlayProbe
 {
 public:
