@@ -75,9 +75,10 @@ class PlayWatch:
     """Follows the workstations' event logs: which message each workstation
     is playing, or has paused or stopped and not yet marked heard."""
 
-    def __init__(self, logs):
+    def __init__(self, logs, playing_new):
         self.offsets = {path: 0 for path in logs}
         self.pending = {}  # workstation log -> serial being played
+        self.playing_new = playing_new
 
     def poll(self):
         for path, offset in self.offsets.items():
@@ -96,6 +97,8 @@ class PlayWatch:
                     continue
                 if e.get("ev") == "play_start":
                     self.pending[path] = e.get("serial")
+                    if not self.playing_new(e.get("serial")):
+                        self.pending.pop(path)
                 elif e.get("ev") in ("heard", "start"):
                     self.pending.pop(path, None)
         return set(s for s in self.pending.values() if s is not None and s > 0)
@@ -128,7 +131,7 @@ class Recorder(threading.Thread):
         self.name_of = {}
         self.raced = set()
         self.owner = owner  # (uid, gid) the share's files belong to
-        self.watch = PlayWatch(logs) if logs else None
+        self.watch = PlayWatch(logs, self._still_new) if logs else None
         self.next_order = {e: 0 for e in self.entities}
         self._lock = threading.Lock()
 
@@ -187,6 +190,12 @@ class Recorder(threading.Thread):
             self.log.write(ev="recorded", serial=self.serial, name=name, seconds=seconds,
                            bytes=len(data), sha1=digest(data), kind=kind,
                            newer_copy=kind in ("newer_copy", "race"))
+
+    def _still_new(self, serial):
+        """Whether message `serial` is still under its new name: a play of a
+        heard message races nothing."""
+        name = self.name_of.get(serial)
+        return bool(name) and serial_of(os.path.join(self.folder, "N" + name[1:] + ".vox")) == serial
 
     def race_plays(self):
         """A newer copy of each message being played here that another

@@ -74,16 +74,18 @@ void PlayProbe::installFactories()
         auto wave = std::make_unique<SimulatedWaveDevice>(config.timeScale);
         auto *device = wave.get();
         const QString file = playedFile(modVNQRN::gsLocalPath);
-        auto arm = std::make_shared<std::function<void()>>();
-        *arm = [device, file, arm] {
-            device->duringNextPlay(0, [device, file, arm] {
-                if (g_probe)
-                    g_probe->noteStart(QStringLiteral("sound_card"), device, device->plays().size(),
-                                       file);
-                (*arm)();
-            });
-        };
-        (*arm)();
+        if (g_probe) {
+            Device &d = g_probe->m_wave;
+            d = {device, {}, 0};
+            d.arm = [device, file, &d] {
+                device->duringNextPlay(0, [device, file, &d] {
+                    if (g_probe && d.instance == device)
+                        g_probe->noteStart(d, QStringLiteral("sound_card"), device->plays().size(),
+                                           file);
+                });
+            };
+            d.arm();
+        }
         return wave;
     });
     registerVoiceBoard(QStringLiteral("simulated"), [](const VoiceBoardConfig &config,
@@ -99,23 +101,25 @@ void PlayProbe::installFactories()
         auto board = std::make_unique<SimulatedVoiceBoard>(settings, std::move(wave));
         auto *device = board.get();
         const QString file = playedFile(modVNQRN::gsLocalPath);
-        auto arm = std::make_shared<std::function<void()>>();
-        *arm = [device, file, arm] {
-            device->during(SimOp::PlayFile, 0, [device, file, arm] {
-                if (g_probe)
-                    g_probe->noteStart(QStringLiteral("line"), device, device->plays().size(),
-                                       file);
-                (*arm)();
-            });
-        };
-        (*arm)();
+        if (g_probe) {
+            Device &d = g_probe->m_line;
+            d = {device, {}, 0};
+            d.arm = [device, file, &d] {
+                device->during(SimOp::PlayFile, 0, [device, file, &d] {
+                    if (g_probe && d.instance == device)
+                        g_probe->noteStart(d, QStringLiteral("line"), device->plays().size(), file);
+                });
+            };
+            d.arm();
+        }
         return board;
     });
 }
 
-void PlayProbe::noteStart(const QString &device, const void *instance, qsizetype index,
-                          const QString &file)
+void PlayProbe::noteStart(Device &device, const QString &name, qsizetype index, const QString &file)
 {
+    device.accounted = index + 1;
+    device.arm();
     flush();
     QFile f(file);
     QByteArray data;
@@ -123,17 +127,31 @@ void PlayProbe::noteStart(const QString &device, const void *instance, qsizetype
         data = f.readAll();
     // Said at once, so that a soak's recorder can race the play.
     m_log.write(QStringLiteral("play_start"),
-                {{QStringLiteral("device"), device}, {QStringLiteral("serial"), soakSerial(data)}});
+                {{QStringLiteral("device"), name}, {QStringLiteral("serial"), soakSerial(data)}});
     m_started.append(
-        {device, instance, index, file, data.size(),
+        {name, device.instance, index, file, data.size(),
          QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex()),
          soakSerial(data)});
+}
+
+// A play stopped before its first moment never ran the call-back, and took
+// it along: the next play needs a new one.
+void PlayProbe::rearmIfLost(Device &device, const void *current, qsizetype plays)
+{
+    if (device.instance == current && current && plays > device.accounted) {
+        device.accounted = plays;
+        device.arm();
+    }
 }
 
 void PlayProbe::flush()
 {
     const auto *board = SimulatedVoiceBoard::last();
     const auto *wave = SimulatedWaveDevice::last();
+    if (board)
+        rearmIfLost(m_line, board, board->plays().size());
+    if (wave)
+        rearmIfLost(m_wave, wave, wave->plays().size());
     for (auto it = m_started.begin(); it != m_started.end();) {
         const QList<SimPlay> *plays = nullptr;
         if (it->instance == board)

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class EventLog;
 
 /// Logs what the simulated devices actually played: at the start of every
@@ -32,10 +34,18 @@ private:
         QString sha1;
         qint64 serial;
     };
+    /// One simulated device and how to arm its next call-back.
+    struct Device {
+        const void *instance = nullptr;
+        std::function<void()> arm;
+        qsizetype accounted = 0; ///< plays that were seen starting, or were lost
+    };
     void installFactories();
-    void noteStart(const QString &device, const void *instance, qsizetype index,
-                   const QString &file);
+    void noteStart(Device &device, const QString &name, qsizetype index, const QString &file);
+    void rearmIfLost(Device &device, const void *current, qsizetype plays);
 
     EventLog &m_log;
     QList<Started> m_started;
+    Device m_line;
+    Device m_wave;
 };
