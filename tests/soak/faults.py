@@ -50,8 +50,9 @@ class FaultInjector(threading.Thread):
              "local_readonly", "drop_connection", "kill", "clock_step"]
     CLOCK_STEP_SECONDS = 600
 
-    def __init__(self, shared, workstations, log, rng, every=10.0, hold=5.0, stop=None):
+    def __init__(self, shared, workstations, log, rng, every=10.0, hold=5.0, stop=None, kinds=None):
         super().__init__(name="faults", daemon=True)
+        self.kinds = kinds or self.KINDS
         self.shared, self.workstations, self.log, self.rng = shared, workstations, log, rng
         self.every, self.hold = every, hold
         self.stop_event = stop or threading.Event()
@@ -223,7 +224,7 @@ class FaultInjector(threading.Thread):
     def run(self):
         turn = 0
         while not self.stop_event.wait(self.rng.uniform(0.5, 1.5) * self.every):
-            kind = self.KINDS[turn % len(self.KINDS)]
+            kind = self.kinds[turn % len(self.kinds)]
             ws = self.workstations[turn % len(self.workstations)]
             turn += 1
             try:

@@ -182,7 +182,7 @@ def run_soak(fs, args, seed, root):
         ws.proc = ws.start(0)
     purge = Purge(shared.server, events, stop=threading.Event())
     faults = None if args.no_faults else FaultInjector(shared, stations, events, rng,
-                                                       stop=threading.Event())
+                                                       stop=threading.Event(), kinds=args.kinds)
     recorder.start()
     purge.start()
     if faults:
@@ -272,6 +272,8 @@ def main():
     ap.add_argument("--seed", type=int, default=None)
     ap.add_argument("--root", help="folder for the runs (default: a new temporary folder)")
     ap.add_argument("--no-faults", action="store_true")
+    ap.add_argument("--faults", help="only these faults, in turn (comma-separated; default all: %s)"
+                    % ", ".join(FaultInjector.KINDS))
     ap.add_argument("--no-clock-steps", action="store_true",
                     help="run the workstations without libfaketime")
     ap.add_argument("--time-scale", type=float, default=0.01)
@@ -285,6 +287,10 @@ def main():
     args = ap.parse_args()
 
     systems = ["local"] if args.local_folder else [f.strip() for f in args.fs.split(",") if f.strip()]
+    args.kinds = [k.strip() for k in args.faults.split(",")] if args.faults else None
+    if args.kinds and not set(args.kinds) <= set(FaultInjector.KINDS):
+        say("soak: unknown fault in %s (known: %s)" % (args.faults, ", ".join(FaultInjector.KINDS)))
+        return 2
     unknown = [f for f in systems if f not in FILE_SYSTEMS]
     if unknown or not systems:
         say("soak: unknown file system %s (one of %s)" % (", ".join(unknown), ", ".join(FILE_SYSTEMS)))
