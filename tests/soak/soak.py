@@ -161,8 +161,6 @@ def run_soak(fs, args, seed, root):
                 # The wall clock follows the file; the monotonic clock stays true.
                 env.update(LD_PRELOAD=clock, FAKETIME_TIMESTAMP_FILE=ws.clock_file,
                            FAKETIME_CACHE_DURATION="1", FAKETIME_DONT_FAKE_MONOTONIC="1")
-                if "ASAN_OPTIONS" in env:
-                    env["ASAN_OPTIONS"] += ":verify_asan_link_order=0"
             cmd = [driver, "--program", PROGRAM, "--workstation", ws.name, "--log", ws.log,
                    "--seed", str(seed + i + 1000 * incarnation),
                    "--poll-ms", str(args.poll_ms), "--think-ms", str(args.think_ms)]
