@@ -39,7 +39,7 @@ class Options:
     fault_skips: dict = dataclasses.field(default_factory=dict)
     hang_ms: int = 30000
     action_ms: int = 60000
-    poll_after_fault_ms: int = 20000
+    poll_after_fault_ms: int = 30000
 
 
 @dataclasses.dataclass

@@ -247,8 +247,7 @@ def run_soak(fs, args, seed, root):
     result = check.check(root, [ws.name for ws in stations],
                          check.Options(max_rss_growth_kib=args.max_rss_growth_mb * 1024,
                                        crashed=crashed, hung=hung, network=shared.network,
-                                       fault_skips=faults.skipped if faults else {},
-                                       poll_after_fault_ms=30000))
+                                       fault_skips=faults.skipped if faults else {}))
     say(check.report(result))
     if result.failures:
         say("soak: %s FAILED (folder kept: %s)" % (fs, root))
