@@ -237,6 +237,8 @@ class CheckTest(unittest.TestCase):
         run = clean_run()
         race = "Error 53 { 53-File not found } occurred at 67 in VNOrvak"
         run.add("ws1", ev="box", text=race)
+        run.add("ws1", ev="box", text="Error 70 { 70-Cannot rename /m/NA000000001A.vox to "
+                "/m/MA000000001A.vox: Device or resource busy } occurred at 54 in VNOrvak")
         run.add("ws1", ev="box", text="Error 75 { 75-Path/File access error } occurred at 75 in VNOrvak")
         failures = run.check().failures
         self.assertEqual(len(failures), 1)
@@ -267,6 +269,13 @@ class CheckTest(unittest.TestCase):
         failures = run.check().failures
         self.assertEqual(len(failures), 1)
         self.assertIn("error log entry without its box: " + long_text[:40], failures[0])
+        # Cut short by a full folder, and the last line of the log.
+        with open(os.path.join(logs, "Log260101.txt"), "a", newline="") as f:
+            f.write("Jan01 10:00:02 VN-Orvak - '" + text[:30])
+        self.assertEqual(len(run.check().failures), 2)
+        run.add("server", ev="fault_start", kind="local_full", ws="ws1")
+        run.add("server", ev="fault_end", kind="local_full", ws="ws1")
+        self.assertEqual(len(run.check().failures), 1)
         self.assertEqual(check.make_printable("a\r\n\u00e9\u4e2d"), "a<13><10><233>?")
 
 
