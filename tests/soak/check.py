@@ -8,7 +8,7 @@ import os
 import re
 import sys
 
-from recorder import serial_of
+from recorder import file_digest
 
 INFO_BOXES = (
     "This message has been played on another workstation",
@@ -19,12 +19,16 @@ INFO_BOXES = (
 # Faults on the server that any workstation can meet.
 GLOBAL_FAULTS = ("rename_refused", "truncate")
 # How long after a fault its effects may still surface (caches, retries).
-GRACE_MS = {"unmount": 10000, "drop_connection": 10000}
+GRACE_MS = {"unmount": 10000, "drop_connection": 10000, "kill": 10000, "clock_step": 10000}
+# How a play that counts as heard ends: its full length, or a key.
+HEARD_ENDINGS = ("end", "stop_tone")
 DEFAULT_GRACE_MS = 5000
 # Races between workstations that the product reports as failures by design:
 # a file listed, resolved or about to be renamed that another workstation
-# renamed first ("File not found"), or a heard name taken meanwhile.
-RACE_ERROR = re.compile(r"^Error (53|58) \{ (53-File not found|(53|58)-Cannot rename) ")
+# renamed first ("File not found"), a heard name taken meanwhile, or, on an
+# SMB share, a file another workstation holds open (copying it to play it).
+RACE_ERROR = re.compile(r"^Error (53|58|70) \{ (53-File not found|(53|58)-Cannot rename"
+                        r"|70-Cannot rename .*: Device or resource busy \}) ")
 MESSAGE_NAME = re.compile(r"^[NM].{11}\.vox$")
 
 
@@ -37,7 +41,7 @@ class Options:
     fault_skips: dict = dataclasses.field(default_factory=dict)
     hang_ms: int = 30000
     action_ms: int = 60000
-    poll_after_fault_ms: int = 20000
+    poll_after_fault_ms: int = 30000
 
 
 @dataclasses.dataclass
@@ -153,7 +157,10 @@ def check(root, workstations, options=None):
     truncated = [e for e in server if e.get("ev") == "fault_start" and e["kind"] == "truncate"]
     name_of = {e["serial"]: e["name"] for e in recorded}
     figures["messages recorded"] = len(recorded)
-    figures["newer copies of heard messages recorded"] = sum(1 for e in recorded if e.get("newer_copy"))
+    kinds = {}
+    for e in recorded:
+        kinds[e.get("kind", "fresh")] = kinds.get(e.get("kind", "fresh"), 0) + 1
+    figures["messages recorded, by name"] = dict(sorted(kinds.items()))
     figures["messages purged"] = len(purged)
     figures["faults injected"] = dict(sorted(
         (k, sum(1 for w in faults.windows if w[0] == k)) for k in {w[0] for w in faults.windows}))
@@ -165,12 +172,14 @@ def check(root, workstations, options=None):
         if e.get("ev") in ("recorder_error", "purge_error", "fault_error"):
             fail("setup", "%s: %s" % (e["ev"], e.get("text")))
 
-    # 1. Every message recorded is in the folder under its new or heard name,
-    # or was purged, or was replaced as the stale heard copy of a newer one.
+    # 1. Every message recorded is, at the end, in the folder under its new
+    # or heard name with all of its own bytes, or was purged with them.
     # A name can be truncated more than once in a long run (a later message
     # of the same name): each empty file or purge takes the latest truncation
     # of its name before it that no other has taken.
+    sha1_of = {e["serial"]: e.get("sha1") for e in recorded}
     truncations = [[e["t"], e["name"][1:], e.get("serial"), False] for e in truncated]
+    truncated_serials = {e.get("serial") for e in truncated}
 
     def truncated_serial(key, before=float("inf")):
         for entry in sorted(truncations, key=lambda x: -x[0]):
@@ -178,6 +187,14 @@ def check(root, workstations, options=None):
                 entry[3] = True
                 return entry[2]
         return None
+
+    garbled = []
+
+    def same_bytes(serial, sha1, where):
+        if sha1_of.get(serial) and sha1 and sha1 != sha1_of[serial] and serial not in truncated_serials:
+            garbled.append(serial)
+            fail("no message lost or garbled", "GARBLED: message %d (%s) %s other bytes than recorded"
+                 % (serial, name_of.get(serial), where))
     present, stray = {}, []
     messages = os.path.join(root, "server", "messages")
     for name in sorted(os.listdir(messages)) if os.path.isdir(messages) else []:
@@ -185,62 +202,85 @@ def check(root, workstations, options=None):
         if not MESSAGE_NAME.match(name):
             stray.append(name)
             continue
-        serial = serial_of(path)
+        serial, sha1, size = file_digest(path) or (None, None, 0)
         if serial is None:
-            if os.path.getsize(path) == 0:
+            if size == 0:
                 serial = truncated_serial(name[1:12])
             if serial is None:
-                fail("no message lost", "file %s holds no recorded message" % name)
+                fail("no message lost or garbled", "file %s holds no recorded message" % name)
                 continue
+        else:
+            same_bytes(serial, sha1, "is in the folder as %s with" % name)
         if serial in present:
-            fail("no message lost", "message %s is in the folder twice: %s and %s" % (serial, present[serial], name))
+            fail("no message lost or garbled", "message %s is in the folder twice: %s and %s" % (serial, present[serial], name))
         elif serial in name_of and name_of[serial][1:] != name[1:12]:
-            fail("no message lost", "message %s (%s) is in the folder as %s" % (serial, name_of[serial], name))
+            fail("no message lost or garbled", "message %s (%s) is in the folder as %s" % (serial, name_of[serial], name))
         present[serial] = name
     for name in stray:
-        fail("no message lost", "stray file in the messages folder: %s" % name)
+        fail("no message lost or garbled", "stray file in the messages folder: %s" % name)
     purged_serials = set()
     for e in purged:
         serial = e.get("serial")
         if serial is None and e.get("bytes") == 0:
             serial = truncated_serial(e["name"][1:], e["t"])
+        elif serial is not None:
+            same_bytes(serial, e.get("sha1"), "was purged as %s with" % e["name"])
         if serial is None:
-            fail("no message lost", "the purge removed %s, which held no recorded message" % e["name"])
+            fail("no message lost or garbled", "the purge removed %s, which held no recorded message" % e["name"])
         purged_serials.add(serial)
-    stale_replaced = {}
-    for ws in workstations:
-        for e in logs[ws]:
-            if e.get("ev") == "heard" and e.get("outcome") == "replaced_stale":
-                stale_replaced[e["name"][1:]] = stale_replaced.get(e["name"][1:], 0) + 1
-    lost, replaced = [], 0
-    missing_by_name = {}
-    for serial, name in name_of.items():
-        if serial not in present and serial not in purged_serials:
-            missing_by_name.setdefault(name[1:], []).append(serial)
-    for key, serials in missing_by_name.items():
-        later = [s for s, n in name_of.items() if n[1:] == key and s > min(serials)]
-        allowed = min(stale_replaced.get(key, 0), len(later))
-        replaced += min(allowed, len(serials))
-        lost += serials[allowed:]
-    for serial in lost:
-        fail("no message lost", "LOST: message %d (%s) is neither in the folder nor purged" % (serial, name_of[serial]))
-    figures["messages at the end (new / heard)"] = "%d / %d" % (
-        sum(1 for n in present.values() if n.startswith("N")),
-        sum(1 for n in present.values() if n.startswith("M")))
-    figures["stale heard copies replaced by a newer copy"] = replaced
-    figures["messages lost"] = len(lost)
 
     # 2. What the server folder saw: new names come only from the recorder,
-    # heard names only from renames of new names.
+    # heard names only from renames of new names, and no name takes the
+    # place of a file (a rename onto a name in use, or a message file
+    # deleted other than by the purge, which first renames it to a name of
+    # its own).
     moves, pending = [], {}
+    names, replacements = set(), []
     for e in folder_events:
+        name = e.get("name", "")
         if e.get("ev") == "overflow":
             fail("server names only by recorder and renames", "the folder watch overflowed: its counts are incomplete")
         elif e.get("ev") == "moved_from":
-            pending[e["cookie"]] = e["name"]
+            pending[e["cookie"]] = name
+            names.discard(name)
         elif e.get("ev") == "moved_to":
-            moves.append((pending.pop(e["cookie"], None), e["name"], e["t"]))
+            moves.append((pending.pop(e["cookie"], None), name, e["t"]))
+            if name in names and MESSAGE_NAME.match(name):
+                replacements.append((name, "a rename from %s took its place" % moves[-1][0]))
+            names.add(name)
+        elif e.get("ev") == "create":
+            names.add(name)
+        elif e.get("ev") == "delete":
+            names.discard(name)
+            if name[:1] == "M" and MESSAGE_NAME.match(name):
+                replacements.append((name, "deleted"))
     moves = _through_parking(moves)
+    for name, how in replacements:
+        fail("no file replaced", "REPLACED: %s was %s" % (name, how))
+
+    # A message missing at the end is accounted for by a file of its name
+    # (whatever the case of its letters) that was replaced; else it is lost.
+    replaced_keys = {}
+    for name, _ in replacements:
+        replaced_keys[name[1:12].lower()] = replaced_keys.get(name[1:12].lower(), 0) + 1
+    lost, replaced_serials = [], set()
+    missing_by_name = {}
+    for serial, name in name_of.items():
+        if serial not in present and serial not in purged_serials:
+            missing_by_name.setdefault(name[1:].lower(), []).append(serial)
+    for key, serials in missing_by_name.items():
+        allowed = replaced_keys.get(key, 0)
+        replaced_serials.update(serials[:allowed])
+        lost += serials[allowed:]
+    for serial in lost:
+        fail("no message lost or garbled", "LOST: message %d (%s) is neither in the folder nor purged" % (serial, name_of[serial]))
+    figures["messages at the end (new / heard)"] = "%d / %d" % (
+        sum(1 for n in present.values() if n.startswith("N")),
+        sum(1 for n in present.values() if n.startswith("M")))
+    figures["messages lost"] = len(lost)
+    figures["messages garbled"] = len(set(garbled))
+    figures["files replaced"] = len(replacements)
+
     renames = [(a, b) for a, b, _ in moves
                if a and b and a.startswith("N") and b.startswith("M") and a[1:] == b[1:]]
     for a, b, _ in moves:
@@ -260,13 +300,19 @@ def check(root, workstations, options=None):
                         % (new_appearances, len(recorded)))
     figures["renames new to heard (seen on the server)"] = len(renames)
 
-    # 3. The workstations: their own account of the renames and events.
+    # 3. The workstations: their own account of the renames and events. A
+    # workstation killed by a fault may have done a rename or raised an
+    # event it had no time to log.
+    kills = {}
+    for kind, target, _, _ in faults.windows:
+        if kind == "kill":
+            kills[target] = kills.get(target, 0) + 1
     outcomes, finished, boxes, actions = {}, 0, {}, {}
-    plays = 0
+    played = []
     for ws in workstations:
         ws_finished = sum(1 for e in logs[ws] if e.get("ev") == "finished_new")
         ws_heard = [e for e in logs[ws] if e.get("ev") == "heard"]
-        if ws_finished != len(ws_heard):
+        if not 0 <= len(ws_heard) - ws_finished <= kills.get(ws, 0):
             fail("renames match events", "%s: %d FinishedPlayingNewMsg events for %d new messages dealt with"
                             % (ws, ws_finished, len(ws_heard)))
         finished += ws_finished
@@ -275,16 +321,37 @@ def check(root, workstations, options=None):
         for e in logs[ws]:
             if e.get("ev") == "action":
                 actions[e["what"]] = actions.get(e["what"], 0) + 1
-            if e.get("ev") == "exit":
-                plays += e.get("plays", 0)
+            elif e.get("ev") == "played":
+                played.append(dict(e, ws=ws))
     ws_renames = outcomes.get("renamed", 0) + outcomes.get("replaced_stale", 0)
-    figures["messages played"] = plays
+    heard_plays = [e for e in played if e.get("ending") in HEARD_ENDINGS]
+    figures["messages played to the end (or a key)"] = len(heard_plays)
     figures["FinishedPlayingNewMsg events"] = finished
     figures["new messages dealt with, by outcome"] = dict(sorted(outcomes.items()))
     figures["operator actions"] = dict(sorted(actions.items()))
-    if ws_renames != len(renames):
+    if not 0 <= len(renames) - ws_renames <= sum(kills.values()):
         fail("renames match events", "the workstations renamed %d messages, the server saw %d renames"
                         % (ws_renames, len(renames)))
+
+    # 3a. A message is heard only when a workstation has played all of it: every
+    # message that ended under its heard name (or was purged, which takes heard
+    # ones only) was played to its end, with its own bytes, somewhere.
+    heard_serials = {s for s, n in present.items() if n.startswith("M")} | purged_serials
+    heard_serials -= truncated_serials | {None}
+    fully_played = {e.get("serial") for e in heard_plays
+                    if e.get("serial") in sha1_of and e.get("sha1") in (None, sha1_of[e["serial"]])}
+    mis_marked = sorted(heard_serials - fully_played)
+    for serial in mis_marked:
+        fail("no message marked heard unplayed", "MIS-MARKED: message %d (%s) was marked heard, "
+             "but no workstation played it to its end" % (serial, name_of.get(serial)))
+    for e in played:
+        serial = e.get("serial")
+        if serial in sha1_of and e.get("sha1") != sha1_of[serial] and serial not in truncated_serials:
+            garbled.append(serial)
+            fail("no message lost or garbled", "GARBLED: %s played message %d (%s) with other bytes "
+                 "than recorded (%s bytes)" % (e.get("ws"), serial, name_of.get(serial), e.get("bytes")))
+    figures["messages garbled"] = len(set(garbled))
+    figures["messages marked heard but never played"] = len(mis_marked)
 
     # 4. Health: no crash, no hang, bounded memory; failures only where a
     # fault explains them; the polling goes on after every fault.
@@ -298,7 +365,9 @@ def check(root, workstations, options=None):
         if not any(e.get("ev") == "start" for e in log):
             fail("no crash, hang or growth", "%s: never started: %s" % (ws, [e for e in log if e.get("ev") == "fatal"]))
             continue
-        if not any(e.get("ev") == "exit" for e in log):
+        # A workstation killed by a fault starts again: its last run counts.
+        last_run = log[max(i for i, e in enumerate(log) if e.get("ev") == "start"):]
+        if not any(e.get("ev") == "exit" for e in last_run):
             fail("no crash, hang or growth", "%s: no orderly exit" % ws)
         times = [e["t"] for e in log if "t" in e]
         gaps = [b - a for a, b in zip(times, times[1:])]
@@ -307,7 +376,7 @@ def check(root, workstations, options=None):
         for e in log:
             if e.get("ev") == "action_end" and e.get("ms", 0) > options.action_ms:
                 fail("no crash, hang or growth", "%s: %s took %d ms" % (ws, e["what"], e["ms"]))
-        rss = [(e["t"], e["rss_kb"]) for e in log if e.get("ev") in ("alive", "exit") and e.get("rss_kb")]
+        rss = [(e["t"], e["rss_kb"]) for e in last_run if e.get("ev") in ("alive", "exit") and e.get("rss_kb")]
         if rss:
             warm = [k for t, k in rss if t <= rss[0][0] + 30000]
             growth = rss[-1][1] - max(warm)
@@ -342,6 +411,9 @@ def check(root, workstations, options=None):
                 joined = entry.rfind(" VN-Orvak - '")
                 if disk_full and joined >= 0:
                     entry = entry[joined + len(" VN-Orvak - '"):]
+                # The last entry written into a full folder may stay cut short.
+                if disk_full and entry and any(b.startswith(entry) for b in error_boxes):
+                    continue
                 if entry not in error_boxes:
                     fail("failures explained by faults", "%s: error log entry without its box: %s" % (ws, entry[:160]))
         for kind, target, start, end in faults.windows:
@@ -353,7 +425,8 @@ def check(root, workstations, options=None):
             if not polled and last > end + options.poll_after_fault_ms:
                 fail("polling goes on after faults", "%s: no poll result within %d ms after fault %s"
                                 % (ws, options.poll_after_fault_ms, kind))
-    checks = ["setup", "no message lost", "server names only by recorder and renames",
+    checks = ["setup", "no message lost or garbled", "no file replaced",
+              "no message marked heard unplayed", "server names only by recorder and renames",
               "renames match events", "no crash, hang or growth", "failures explained by faults",
               "polling goes on after faults"]
     return Result(figures, failures, {c: c not in failed for c in checks})

@@ -11,7 +11,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import check  # noqa: E402
-from recorder import message_bytes  # noqa: E402
+from recorder import digest, message_bytes  # noqa: E402
 
 
 _folders = []
@@ -38,16 +38,27 @@ class Run:
         with open(os.path.join(self.root, log + ".jsonl"), "a") as f:
             f.write(json.dumps(record) + "\n")
 
-    def file(self, name, serial):
-        with open(os.path.join(self.root, "server", "messages", name + ".vox"), "wb") as f:
-            f.write(message_bytes(serial, 1) if serial else b"")
+    def path(self, name):
+        return os.path.join(self.root, "server", "messages", name + ".vox")
+
+    def file(self, name, serial, length=None):
+        with open(self.path(name), "wb") as f:
+            f.write(message_bytes(serial, 1)[:length] if serial else b"")
 
     def record(self, serial, name):
-        self.add("server", ev="recorded", serial=serial, name=name)
+        self.add("server", ev="recorded", serial=serial, name=name,
+                 sha1=digest(message_bytes(serial, 1)))
         self.add("folder", ev="moved_from", name="REC%08d.tmp" % serial, cookie=serial)
         self.add("folder", ev="moved_to", name=name + ".vox", cookie=serial)
 
-    def rename(self, name, cookie):
+    def play(self, serial, ending="end", ws="ws1", data=None):
+        data = message_bytes(serial, 1) if data is None else data
+        self.add(ws, ev="played", serial=serial, sha1=digest(data), bytes=len(data), ending=ending)
+
+    def rename(self, name, cookie, serial=None):
+        """A workstation plays message `serial` (unless None) and renames `name`."""
+        if serial is not None:
+            self.play(serial)
         self.add("folder", ev="moved_from", name=name + ".vox", cookie=cookie)
         self.add("folder", ev="moved_to", name="M" + name[1:] + ".vox", cookie=cookie)
         self.add("ws1", ev="heard", name=name, outcome="renamed")
@@ -68,7 +79,7 @@ def clean_run():
     run.healthy_workstation()
     run.record(1, "NA000000001A")
     run.record(2, "NA000000001B")
-    run.rename("NA000000001A", 101)
+    run.rename("NA000000001A", 101, serial=1)
     run.file("MA000000001A", 1)
     run.file("NA000000001B", 2)
     return run
@@ -107,21 +118,37 @@ class CheckTest(unittest.TestCase):
         os.unlink(os.path.join(run.root, "server", "messages", "NA000000001B.vox"))
         self.assertIn("LOST: message 2 (NA000000001B) is neither in the folder nor purged",
                       run.check().failures)
-        run.add("server", ev="purged", name="NA000000001B", serial=2, bytes=4000)
+        run.rename("NA000000001B", 102, serial=2)
+        run.add("server", ev="purged", name="MA000000001B", serial=2, bytes=4000)
         self.assertEqual(run.check().failures, [])
 
-    def test_the_stale_copy_of_a_newer_recording_may_go_but_no_more(self):
+    def test_a_rename_that_replaces_a_heard_file_fails_the_run(self):
         run = clean_run()
         run.record(3, "NA000000001A")  # a newer copy of the heard message
-        os.unlink(os.path.join(run.root, "server", "messages", "MA000000001A.vox"))
+        os.unlink(run.path("MA000000001A"))
         run.file("MA000000001A", 3)
         self.assertTrue(any("LOST: message 1" in f for f in run.check().failures))
-        # Replaced by the rename of the newer copy: accounted for.
-        run.add("folder", ev="moved_from", name="NA000000001A.vox", cookie=7)
-        run.add("folder", ev="moved_to", name="MA000000001A.vox", cookie=7)
-        run.add("ws1", ev="heard", name="NA000000001A", outcome="replaced_stale")
-        run.add("ws1", ev="finished_new")
-        self.assertEqual(run.check().failures, [])
+        # The newer copy's rename took the heard file's place: message 1 is
+        # accounted for, and the replacement is the failure.
+        run.rename("NA000000001A", 7, serial=3)
+        result = run.check()
+        self.assertEqual(result.failures,
+                         ["REPLACED: MA000000001A.vox was a rename from NA000000001A.vox took its place"])
+        self.assertEqual(result.figures["files replaced"], 1)
+        self.assertEqual(result.figures["messages lost"], 0)
+
+    def test_a_heard_file_deleted_before_a_rename_onto_its_name_is_replaced(self):
+        # A share that cannot replace in one step deletes the target first,
+        # whatever the case of its name.
+        run = clean_run()
+        run.record(3, "NA000000001a")
+        run.add("folder", ev="delete", name="MA000000001A.vox", cookie=0)
+        os.unlink(run.path("MA000000001A"))
+        run.rename("NA000000001a", 8, serial=3)
+        run.file("MA000000001a", 3)
+        result = run.check()
+        self.assertEqual(result.failures, ["REPLACED: MA000000001A.vox was deleted"])
+        self.assertEqual(result.figures["messages lost"], 0)
 
     def test_a_name_truncated_twice_accounts_for_both_messages(self):
         run = clean_run()
@@ -131,7 +158,7 @@ class CheckTest(unittest.TestCase):
                     serial=serial)
             run.add("server", ev="fault_end", kind="truncate", ws=None, name="NA000000002A")
             if serial == 3:
-                run.rename("NA000000002A", 30)
+                run.rename("NA000000002A", 30, serial=None)
                 run.add("server", ev="purged", name="MA000000002A", serial=None, bytes=0)
         run.file("NA000000002A", None)
         self.assertEqual(run.check().failures, [])
@@ -158,6 +185,65 @@ class CheckTest(unittest.TestCase):
         self.assertIn("file MA000000001C.vox holds no recorded message", failures)
         self.assertIn("stray file in the messages folder: REC00000009.tmp", failures)
 
+    def test_contents_are_compared_whole(self):
+        run = clean_run()
+        run.file("MA000000001A", 1, length=100)  # the head is intact, the rest cut off
+        self.assertEqual(run.check().failures, [
+            "GARBLED: message 1 (NA000000001A) is in the folder as MA000000001A.vox with other "
+            "bytes than recorded"])
+        run = clean_run()
+        run.add("server", ev="purged", name="MA000000001B", serial=2, bytes=100, sha1=digest(b"x"))
+        os.unlink(run.path("NA000000001B"))
+        self.assertIn("GARBLED: message 2 (NA000000001B) was purged as MA000000001B with other "
+                      "bytes than recorded", run.check().failures)
+        run = clean_run()
+        run.play(2, ending="stop_voice", data=message_bytes(2, 1)[:100])
+        self.assertIn("GARBLED: ws1 played message 2 (NA000000001B) with other bytes than recorded "
+                      "(100 bytes)", run.check().failures)
+
+    def test_a_message_marked_heard_must_have_been_played_whole(self):
+        run = Run()
+        run.healthy_workstation()
+        run.record(1, "NA000000001A")
+        run.rename("NA000000001A", 101)
+        run.file("MA000000001A", 1)
+        mis_marked = "MIS-MARKED: message 1 (NA000000001A) was marked heard, but no workstation " \
+                     "played it to its end"
+        self.assertEqual(run.check().failures, [mis_marked])
+        self.assertEqual(run.check().figures["messages marked heard but never played"], 1)
+        run.play(1, ending="stop_voice")  # stopped: not heard
+        run.play(2)  # another message
+        self.assertEqual(run.check().failures, [mis_marked])
+        run.play(1)  # played to its end
+        self.assertEqual(run.check().failures, [])
+
+    def test_a_purged_message_counts_as_heard(self):
+        run = clean_run()
+        run.record(3, "NA000000001C")
+        run.rename("NA000000001C", 102)
+        run.add("server", ev="purged", name="MA000000001C", serial=3, bytes=4000,
+                sha1=digest(message_bytes(3, 1)))
+        self.assertIn("MIS-MARKED: message 3 (NA000000001C) was marked heard, but no workstation "
+                      "played it to its end", run.check().failures)
+
+    def test_a_killed_workstation_runs_again(self):
+        run = clean_run()
+        run.add("server", ev="fault_start", kind="kill", ws="ws1")
+        run.add("ws1", ev="heard", name="NA000000001B", outcome="renamed")  # killed before the event
+        run.add("ws1", ev="start", rss_kb=5000)
+        run.add("server", ev="fault_end", kind="kill", ws="ws1")
+        run.add("ws1", ev="alive", rss_kb=5000)
+        run.add("ws1", ev="exit", rss_kb=5000)
+        failures = run.check().failures
+        self.assertNotIn("ws1: no orderly exit", failures)
+        self.assertNotIn("ws1: 1 FinishedPlayingNewMsg events for 2 new messages dealt with", failures)
+        run = clean_run()
+        run.add("ws1", ev="heard", name="NA000000001B", outcome="renamed")
+        run.add("ws1", ev="start", rss_kb=5000)
+        self.assertIn("ws1: no orderly exit", run.check().failures)
+        self.assertIn("ws1: 1 FinishedPlayingNewMsg events for 2 new messages dealt with",
+                      run.check().failures)
+
     def test_renames_and_events_must_agree(self):
         run = clean_run()
         run.add("ws1", ev="finished_new")
@@ -171,6 +257,8 @@ class CheckTest(unittest.TestCase):
         run = clean_run()
         race = "Error 53 { 53-File not found } occurred at 67 in VNOrvak"
         run.add("ws1", ev="box", text=race)
+        run.add("ws1", ev="box", text="Error 70 { 70-Cannot rename /m/NA000000001A.vox to "
+                "/m/MA000000001A.vox: Device or resource busy } occurred at 54 in VNOrvak")
         run.add("ws1", ev="box", text="Error 75 { 75-Path/File access error } occurred at 75 in VNOrvak")
         failures = run.check().failures
         self.assertEqual(len(failures), 1)
@@ -201,6 +289,13 @@ class CheckTest(unittest.TestCase):
         failures = run.check().failures
         self.assertEqual(len(failures), 1)
         self.assertIn("error log entry without its box: " + long_text[:40], failures[0])
+        # Cut short by a full folder, and the last line of the log.
+        with open(os.path.join(logs, "Log260101.txt"), "a", newline="") as f:
+            f.write("Jan01 10:00:02 VN-Orvak - '" + text[:30])
+        self.assertEqual(len(run.check().failures), 2)
+        run.add("server", ev="fault_start", kind="local_full", ws="ws1")
+        run.add("server", ev="fault_end", kind="local_full", ws="ws1")
+        self.assertEqual(len(run.check().failures), 1)
         self.assertEqual(check.make_printable("a\r\n\u00e9\u4e2d"), "a<13><10><233>?")
 
 

@@ -14,19 +14,45 @@ def _quiet(args):
 
 
 class Workstation:
-    """What the faults need to know of one workstation."""
+    """What the faults need to know of one workstation: its folders, its
+    event log, its clock file (None when its clock cannot be stepped) and how
+    to start its driver (None when it cannot be restarted)."""
 
-    def __init__(self, name, local, ini, local_is_tmpfs):
+    def __init__(self, name, local, ini, local_is_tmpfs, log=None, clock_file=None, start=None):
         self.name, self.local, self.ini = name, local, ini
         self.local_is_tmpfs = local_is_tmpfs
+        self.log, self.clock_file, self.start = log, clock_file, start
+        self.proc = None
+        self.lock = threading.Lock()
+        self.kills = 0
+
+    def busy(self):
+        """Whether an operator action (a playback, say) is running now."""
+        try:
+            with open(self.log, "rb") as f:
+                f.seek(max(0, os.path.getsize(self.log) - 8192))
+                tail = f.read().decode("utf-8", "replace")
+        except OSError:
+            return False
+        return tail.rfind('"ev":"action",') > tail.rfind('"ev":"action_end",')
+
+    def kill_and_restart(self):
+        """SIGKILL, then the driver starts again on the same folders and log."""
+        with self.lock:
+            self.proc.kill()
+            self.proc.wait()
+            self.kills += 1
+            self.proc = self.start(self.kills)
 
 
 class FaultInjector(threading.Thread):
     KINDS = ["rename_refused", "settings_garbage", "truncate", "local_full", "unmount",
-             "local_readonly", "drop_connection"]
+             "local_readonly", "drop_connection", "kill", "clock_step"]
+    CLOCK_STEP_SECONDS = 600
 
-    def __init__(self, shared, workstations, log, rng, every=10.0, hold=5.0, stop=None):
+    def __init__(self, shared, workstations, log, rng, every=10.0, hold=5.0, stop=None, kinds=None):
         super().__init__(name="faults", daemon=True)
+        self.kinds = kinds or self.KINDS
         self.shared, self.workstations, self.log, self.rng = shared, workstations, log, rng
         self.every, self.hold = every, hold
         self.stop_event = stop or threading.Event()
@@ -165,11 +191,40 @@ class FaultInjector(threading.Thread):
             self._end("drop_connection", ws.name, remounted=ok)
         return back
 
+    def kill(self, ws):
+        if not ws.start or not ws.proc:
+            return self._skip("kill", "the workstation cannot be restarted")
+        # Killed in the middle of a playback (its call up), when one comes.
+        deadline = time.time() + 5
+        while time.time() < deadline and not ws.busy() and not self.stop_event.is_set():
+            time.sleep(0.01)
+        self._start("kill", ws.name, busy=ws.busy())
+        ws.kill_and_restart()
+        self._end("kill", ws.name)
+        return None
+
+    def clock_step(self, ws):
+        """The workstation's wall clock goes back, then forward past the true
+        time, then back to it; its monotonic clock runs on undisturbed."""
+        if not ws.clock_file:
+            return self._skip("clock_step", "no libfaketime")
+        step = self.CLOCK_STEP_SECONDS
+        self._start("clock_step", ws.name, seconds=-step)
+        self._replace(ws.clock_file, b"-%d\n" % step)
+
+        def forward_then_back():
+            self.log.write(ev="clock_step", ws=ws.name, seconds=step)
+            self._replace(ws.clock_file, b"+%d\n" % step)
+            self.stop_event.wait(self.hold)
+            self._replace(ws.clock_file, b"+0\n")
+            self._end("clock_step", ws.name)
+        return forward_then_back
+
     # -- the schedule -----------------------------------------------------
     def run(self):
         turn = 0
         while not self.stop_event.wait(self.rng.uniform(0.5, 1.5) * self.every):
-            kind = self.KINDS[turn % len(self.KINDS)]
+            kind = self.kinds[turn % len(self.kinds)]
             ws = self.workstations[turn % len(self.workstations)]
             turn += 1
             try:

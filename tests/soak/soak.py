@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Soak test of several workstations on one shared messages folder.
 
-Starts a loopback SSH server and one sshfs mount per workstation (a plain
-local folder when that cannot run here, said loudly), a vnworkstation driver
-per workstation, a recorder that writes new messages and a purge that removes
+For each file system asked for (sshfs over a loopback SSH server, an SMB
+share served by Samba on loopback and mounted with smbnetfs, or a plain local
+folder) it starts one mount per workstation, a vnworkstation driver per
+workstation, a recorder that writes new messages and a purge that removes
 heard ones, injects faults for a bounded time, then checks that no message
-was lost or heard twice and prints the figures. Exit status 0 when every
-check passes."""
+was lost, garbled, marked heard unplayed or replaced, and prints the figures.
+Exit status 0 when every check of every file system passes."""
 
 import argparse
+import glob
 import os
 import random
 import shutil
@@ -26,9 +28,16 @@ from faults import FaultInjector, Workstation  # noqa: E402
 from folder_watch import FolderWatch  # noqa: E402
 from recorder import JsonLog, Purge, Recorder  # noqa: E402
 from shared_folder import SharedFolder  # noqa: E402
+from smb_share import SmbShare  # noqa: E402
 
 PROGRAM = "VN-Soak"
 LOCAL_TMPFS_SIZE = "4m"
+FILE_SYSTEMS = ("sshfs", "smb", "local")
+FAKETIME = sorted(glob.glob("/usr/lib/*/faketime/libfaketime.so.1"))
+# What the summary prints per file system, and the ones that must be 0.
+SUMMARY = ["recorded", "played", "renamed", "purged", "faults", "lost", "mis-marked",
+           "replaced", "garbled"]
+MUST_BE_ZERO = ("lost", "mis-marked", "replaced", "garbled")
 
 
 def say(text):
@@ -71,50 +80,54 @@ def last_line_age(path):
         return 0.0
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--minutes", type=float, default=5.0)
-    ap.add_argument("--build", default="build", help="build folder holding tools/vnworkstation")
-    ap.add_argument("--workstations", type=int, default=4)
-    ap.add_argument("--seed", type=int, default=None)
-    ap.add_argument("--root", help="folder for the run (default: a new temporary folder)")
-    ap.add_argument("--no-faults", action="store_true")
-    ap.add_argument("--time-scale", type=float, default=0.01)
-    ap.add_argument("--poll-ms", type=int, default=300)
-    ap.add_argument("--think-ms", type=int, default=150)
-    ap.add_argument("--record-every", type=float, default=0.4, help="mean seconds between messages")
-    ap.add_argument("--hang-seconds", type=float, default=30.0, help="watchdog: silent driver")
-    ap.add_argument("--max-rss-growth-mb", type=float, default=40.0)
-    ap.add_argument("--keep", action="store_true", help="keep the run's folder")
-    ap.add_argument("--local-folder", action="store_true",
-                    help="share a plain local folder instead of sshfs mounts")
-    args = ap.parse_args()
+def summary(result):
+    f = result.figures
+    return {"recorded": f["messages recorded"],
+            "played": f["messages played to the end (or a key)"],
+            "renamed": f["renames new to heard (seen on the server)"],
+            "purged": f["messages purged"],
+            "faults": sum(f["faults injected"].values()),
+            "lost": f["messages lost"],
+            "mis-marked": f["messages marked heard but never played"],
+            "replaced": f["files replaced"],
+            "garbled": f["messages garbled"]}
 
-    seed = args.seed if args.seed is not None else random.randrange(1 << 30)
-    rng = random.Random(seed)
-    driver = os.path.join(os.path.abspath(args.build), "tools", "vnworkstation", "vnworkstation")
-    if not os.access(driver, os.X_OK):
-        say("soak: no driver at %s (build first)" % driver)
-        return 2
-    root = args.root or tempfile.mkdtemp(prefix="vnorvak-soak-")
-    os.makedirs(root, exist_ok=True)
-    say("soak: %d workstations, %.1f minutes, seed %d, folder %s"
-        % (args.workstations, args.minutes, seed, root))
 
+def open_shared(fs, root):
+    if fs == "smb":
+        shared = SmbShare(root, say)
+        if not shared.start():
+            return None, shared.reason
+        return shared, ""
     shared = SharedFolder(root, free_port(), say)
-    if args.local_folder:
-        shared.use_local_folder("--local-folder given")
+    if fs == "local":
+        shared.use_local_folder("--fs local given")
     else:
         shared.start()
-    say("soak: shared folder: %s" % ("sshfs over loopback SSH, caching " +
-                                     "on (" + "dcache 2 s, attr 1 s)" if shared.network
-                                     else "PLAIN LOCAL FOLDER (" + shared.reason + ")"))
+    return shared, ""
+
+
+def run_soak(fs, args, seed, root):
+    """One bounded soak on file system `fs`; the check's result, or None
+    (and the reason) when that file system cannot run here."""
+    rng = random.Random(seed)
+    driver = os.path.join(os.path.abspath(args.build), "tools", "vnworkstation", "vnworkstation")
+    os.makedirs(root, exist_ok=True)
+    say("soak: %s: %d workstations, %.1f minutes, seed %d, folder %s"
+        % (fs, args.workstations, args.minutes, seed, root))
+    shared, reason = open_shared(fs, root)
+    if shared is None:
+        say("!" * 78)
+        say("!! %s CANNOT RUN HERE: %s. No soak on this file system." % (fs.upper(), reason))
+        say("!" * 78)
+        return None, reason
     events = JsonLog(os.path.join(root, "server.jsonl"))
     watch = FolderWatch(shared.server, os.path.join(root, "folder.jsonl"))
 
-    stations, procs, tmpfs = [], {}, []
+    stations, tmpfs = [], []
     xdg = os.path.join(root, "xdg")
     os.makedirs(xdg, mode=0o700, exist_ok=True)
+    clock = FAKETIME[0] if FAKETIME and not args.no_clock_steps else None
     for i in range(args.workstations):
         name = "ws%d" % (i + 1)
         ws_root = os.path.join(root, name)
@@ -123,33 +136,51 @@ def main():
         if is_tmpfs:
             tmpfs.append(local)
         ini = write_settings(ws_root, i, args.time_scale)
-        shared.mount(name, os.path.join(ws_root, "inst", "VNT", "Data", "messages"))
-        stations.append(Workstation(name, local, ini, is_tmpfs))
+        shared.mount(name, os.path.join(ws_root, "inst", "VNT", "Data", "messages"),
+                     **({"short_cache": i >= args.workstations // 2} if shared.kind == "sshfs" else {}))
+        clock_file = None
+        if clock:
+            clock_file = os.path.join(ws_root, "clock")
+            with open(clock_file, "w") as f:
+                f.write("+0\n")
+        stations.append(Workstation(name, local, ini, is_tmpfs, log=os.path.join(root, name + ".jsonl"),
+                                    clock_file=clock_file))
+    say("soak: shared folder: " + shared.describe())
     if not tmpfs:
         say("soak: local folders are not tmpfs mounts: 'full' and 'read-only' are simulated")
+    if not clock:
+        say("soak: no libfaketime: the clock is not stepped")
 
-    def start_driver(i, ws):
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=xdg,
-                   VNORVAK_LOCAL_APPDATA=os.path.join(root, ws.name, "appdata"),
-                   VNORVAK_MACHINE_DIR=os.path.join(root, ws.name, "machine"),
-                   VNORVAK_SYSTEM_DIR=os.path.join(root, ws.name, "system"))
-        cmd = [driver, "--program", PROGRAM, "--workstation", ws.name,
-               "--log", os.path.join(root, ws.name + ".jsonl"), "--seed", str(seed + i),
-               "--poll-ms", str(args.poll_ms), "--think-ms", str(args.think_ms)]
-        return subprocess.Popen(cmd, env=env, stdin=subprocess.DEVNULL,
-                                stdout=open(os.path.join(root, ws.name + ".out"), "w"),
-                                stderr=subprocess.STDOUT)
+    def starter(i, ws):
+        def start(incarnation):
+            env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=xdg,
+                       VNORVAK_LOCAL_APPDATA=os.path.join(root, ws.name, "appdata"),
+                       VNORVAK_MACHINE_DIR=os.path.join(root, ws.name, "machine"),
+                       VNORVAK_SYSTEM_DIR=os.path.join(root, ws.name, "system"))
+            if ws.clock_file:
+                # The wall clock follows the file; the monotonic clock stays true.
+                env.update(LD_PRELOAD=clock, FAKETIME_TIMESTAMP_FILE=ws.clock_file,
+                           FAKETIME_CACHE_DURATION="1", FAKETIME_DONT_FAKE_MONOTONIC="1")
+            cmd = [driver, "--program", PROGRAM, "--workstation", ws.name, "--log", ws.log,
+                   "--seed", str(seed + i + 1000 * incarnation),
+                   "--poll-ms", str(args.poll_ms), "--think-ms", str(args.think_ms)]
+            return subprocess.Popen(cmd, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=open(os.path.join(root, ws.name + ".out"), "a"),
+                                    stderr=subprocess.STDOUT)
+        return start
 
     # Some messages before the workstations start.
     stop = threading.Event()
-    recorder = Recorder(shared.server, events, rng, interval=args.record_every, stop=stop)
+    recorder = Recorder(shared.server, events, rng, interval=args.record_every, stop=stop,
+                        logs=[ws.log for ws in stations], owner=shared.owner)
     for _ in range(12):
         recorder.record_one()
     for i, ws in enumerate(stations):
-        procs[ws.name] = start_driver(i, ws)
+        ws.start = starter(i, ws)
+        ws.proc = ws.start(0)
     purge = Purge(shared.server, events, stop=threading.Event())
     faults = None if args.no_faults else FaultInjector(shared, stations, events, rng,
-                                                       stop=threading.Event())
+                                                       stop=threading.Event(), kinds=args.kinds)
     recorder.start()
     purge.start()
     if faults:
@@ -160,17 +191,19 @@ def main():
     next_report = time.time() + 60
     while time.time() < deadline:
         time.sleep(1)
-        for name, p in procs.items():
-            if p.poll() is not None and name not in crashed:
-                crashed[name] = p.returncode
-                say("soak: %s ended early with status %s" % (name, p.returncode))
-            elif name not in hung and last_line_age(os.path.join(root, name + ".jsonl")) > args.hang_seconds:
-                hung[name] = "no log line for %.0f s" % args.hang_seconds
-                say("soak: %s is silent: hung" % name)
+        for ws in stations:
+            with ws.lock:
+                ended = ws.proc.poll()
+            if ended is not None and ws.name not in crashed:
+                crashed[ws.name] = ended
+                say("soak: %s ended early with status %s" % (ws.name, ended))
+            elif ws.name not in hung and last_line_age(ws.log) > args.hang_seconds:
+                hung[ws.name] = "no log line for %.0f s" % args.hang_seconds
+                say("soak: %s is silent: hung" % ws.name)
         if time.time() >= next_report:
             next_report += 60
-            say("soak: %.1f min: %d recorded, %d purged, faults %s"
-                % ((time.time() - deadline) / 60 + args.minutes, recorder.written, purge.purged,
+            say("soak: %s %.1f min: %d recorded, %d purged, faults %s"
+                % (fs, (time.time() - deadline) / 60 + args.minutes, recorder.written, purge.purged,
                    sum(faults.count.values()) if faults else 0))
 
     # Wind down: no new faults or messages, the workstations finish, then the purge.
@@ -179,22 +212,23 @@ def main():
         faults.join(30)
     stop.set()
     recorder.join(10)
-    for name, p in procs.items():
-        if p.poll() is None:
-            p.send_signal(signal.SIGTERM)
-    for name, p in procs.items():
+    for ws in stations:
+        if ws.proc.poll() is None:
+            ws.proc.send_signal(signal.SIGTERM)
+    for ws in stations:
+        p = ws.proc
         try:
             p.wait(60)
         except subprocess.TimeoutExpired:
-            hung[name] = "did not exit within 60 s of SIGTERM"
+            hung[ws.name] = "did not exit within 60 s of SIGTERM"
             p.send_signal(signal.SIGABRT)
             try:
                 p.wait(10)
             except subprocess.TimeoutExpired:
                 p.kill()
                 p.wait()
-        if p.returncode != 0 and name not in crashed:
-            crashed[name] = p.returncode
+        if p.returncode != 0 and ws.name not in crashed:
+            crashed[ws.name] = p.returncode
     purge.stop_event.set()
     purge.join(10)
     watch.stop()
@@ -216,14 +250,77 @@ def main():
                                        fault_skips=faults.skipped if faults else {}))
     say(check.report(result))
     if result.failures:
-        say("soak: FAILED (folder kept: %s)" % root)
-        return 1
-    if not shared.network:
-        say("soak: PASSED, BUT WITHOUT A NETWORK FOLDER (%s)" % shared.reason)
+        say("soak: %s FAILED (folder kept: %s)" % (fs, root))
+    elif not shared.network:
+        say("soak: %s PASSED, BUT WITHOUT A NETWORK FOLDER (%s)" % (fs, shared.reason))
     else:
-        say("soak: PASSED")
+        say("soak: %s PASSED" % fs)
+    return result, ""
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--fs", default="sshfs",
+                    help="file systems to soak on, in turn: a comma-separated list of %s"
+                    % ", ".join(FILE_SYSTEMS))
+    ap.add_argument("--minutes", type=float, default=5.0, help="per file system")
+    ap.add_argument("--build", default="build", help="build folder holding tools/vnworkstation")
+    ap.add_argument("--workstations", type=int, default=4)
+    ap.add_argument("--seed", type=int, default=None)
+    ap.add_argument("--root", help="folder for the runs (default: a new temporary folder)")
+    ap.add_argument("--no-faults", action="store_true")
+    ap.add_argument("--faults", help="only these faults, in turn (comma-separated; default all: %s)"
+                    % ", ".join(FaultInjector.KINDS))
+    ap.add_argument("--no-clock-steps", action="store_true",
+                    help="run the workstations without libfaketime")
+    ap.add_argument("--time-scale", type=float, default=0.01)
+    ap.add_argument("--poll-ms", type=int, default=300)
+    ap.add_argument("--think-ms", type=int, default=150)
+    ap.add_argument("--record-every", type=float, default=0.4, help="mean seconds between messages")
+    ap.add_argument("--hang-seconds", type=float, default=30.0, help="watchdog: silent driver")
+    ap.add_argument("--max-rss-growth-mb", type=float, default=40.0)
+    ap.add_argument("--keep", action="store_true", help="keep the runs' folders")
+    ap.add_argument("--local-folder", action="store_true", help="the same as --fs local")
+    args = ap.parse_args()
+
+    systems = ["local"] if args.local_folder else [f.strip() for f in args.fs.split(",") if f.strip()]
+    args.kinds = [k.strip() for k in args.faults.split(",")] if args.faults else None
+    if args.kinds and not set(args.kinds) <= set(FaultInjector.KINDS):
+        say("soak: unknown fault in %s (known: %s)" % (args.faults, ", ".join(FaultInjector.KINDS)))
+        return 2
+    unknown = [f for f in systems if f not in FILE_SYSTEMS]
+    if unknown or not systems:
+        say("soak: unknown file system %s (one of %s)" % (", ".join(unknown), ", ".join(FILE_SYSTEMS)))
+        return 2
+    driver = os.path.join(os.path.abspath(args.build), "tools", "vnworkstation", "vnworkstation")
+    if not os.access(driver, os.X_OK):
+        say("soak: no driver at %s (build first)" % driver)
+        return 2
+    seed = args.seed if args.seed is not None else random.randrange(1 << 30)
+    base = args.root or tempfile.mkdtemp(prefix="vnorvak-soak-")
+    rows, failed = [], False
+    for fs in systems:
+        root = os.path.join(base, fs)
+        result, reason = run_soak(fs, args, seed, root)
+        if result is None:
+            rows.append((fs, None, "cannot run here: " + reason))
+            continue
+        figures = summary(result)
+        bad = result.failures or any(figures[k] for k in MUST_BE_ZERO)
+        failed = failed or bool(bad)
+        rows.append((fs, figures, "FAILED" if bad else "passed"))
+    say("")
+    say("== soak summary (seed %d)" % seed)
+    say("  %-6s " % "fs" + " ".join("%10s" % k for k in SUMMARY) + "  result")
+    for fs, figures, verdict in rows:
+        cells = " ".join("%10s" % (figures[k] if figures else "-") for k in SUMMARY)
+        say("  %-6s %s  %s" % (fs, cells, verdict))
+    if failed:
+        say("soak: FAILED (folders kept: %s)" % base)
+        return 1
+    say("soak: PASSED")
     if not args.keep and not args.root:
-        shutil.rmtree(root, ignore_errors=True)
+        shutil.rmtree(base, ignore_errors=True)
     return 0
 
 

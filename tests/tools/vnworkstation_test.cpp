@@ -4,6 +4,7 @@
 
 #include "event_log.h"
 #include "logging_prompter.h"
+#include "play_probe.h"
 #include "random_operator.h"
 
 #include "support/test_environment.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -127,4 +129,55 @@ TEST_F(WorkstationDriverTest, FinishDuringAPlaybackStopsItAndWaitsForItsEnd)
     EXPECT_EQ(lines.back()[u"ev"_s].toString(), u"box");
     EXPECT_EQ(lines.back()[u"text"_s].toString(), u"A box nobody closes");
     EXPECT_EQ(prompter.boxes(), 1);
+}
+
+TEST_F(WorkstationDriverTest, EveryMessageMarkedHeardWasPlayedWholeFirst)
+{
+    QHash<qint64, QByteArray> sha1Of;
+    for (int serial = 1; serial <= 6; ++serial) {
+        QByteArray data = u"VNSOAK%1"_s.arg(serial, 8, 10, QChar(u'0')).toLatin1();
+        data += QByteArray(serial * 2000, char('a' + serial));
+        TestWorkstation::writeFile(ws.messagesFolder() + u"NA00000000%1A.vox"_s.arg(serial), data);
+        sha1Of[serial] = QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
+    }
+    {
+        EventLog log(logPath(), u"wsT"_s);
+        LoggingPrompter prompter(log);
+        MessageControl control;
+        PlayProbe probe(log);
+        QObject::connect(&control.core(), &MessageControlCore::MarkedHeard, &control,
+                         [&probe] { probe.flush(); });
+        control.InitializeForProgram(u"VN-Test"_s);
+        RandomOperator op(control, log, {11, 2, 0.5});
+        QSignalSpy finished(&op, &RandomOperator::finished);
+        op.start();
+        QTRY_VERIFY_WITH_TIMEOUT(op.actions() >= 150, 30000);
+        op.finish();
+        ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
+        probe.flush();
+    }
+
+    // Each rename follows a play of that very file to its end, and each
+    // play names the bytes it was given.
+    QHash<qint64, int> playedWhole;
+    int starts = 0, plays = 0, renames = 0;
+    for (const QJsonObject &o : logLines()) {
+        const QString event = o[u"ev"_s].toString();
+        const qint64 serial = o[u"serial"_s].toInteger();
+        if (event == u"play_start") {
+            ++starts;
+        } else if (event == u"played") {
+            ++plays;
+            EXPECT_EQ(o[u"sha1"_s].toString().toLatin1(), sha1Of.value(serial)) << serial;
+            EXPECT_EQ(o[u"bytes"_s].toInteger(), 8 + 6 + serial * 2000);
+            if (o[u"ending"_s].toString() == u"end")
+                ++playedWhole[serial];
+        } else if (event == u"heard" && o[u"outcome"_s].toString() == u"renamed") {
+            ++renames;
+            const qint64 heard = o[u"name"_s].toString().mid(10, 1).toLongLong();
+            EXPECT_GT(playedWhole.value(heard), 0) << heard;
+        }
+    }
+    EXPECT_GT(renames, 0);
+    EXPECT_EQ(starts, plays);
 }

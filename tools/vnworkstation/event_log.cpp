@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <ctime>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 EventLog::EventLog(const QString &path, const QString &workstation) : m_workstation(workstation)
@@ -16,9 +18,25 @@ EventLog::EventLog(const QString &path, const QString &workstation) : m_workstat
     }
 }
 
+namespace
+{
+
+// The machine's true time: asked of the kernel itself, so that a library
+// that fakes the process's clock (a soak steps it) leaves the log's time
+// stamps comparable with the other workstations'.
+qint64 trueMSecsSinceEpoch()
+{
+    timespec now{};
+    if (syscall(SYS_clock_gettime, CLOCK_REALTIME, &now) != 0)
+        return QDateTime::currentMSecsSinceEpoch();
+    return static_cast<qint64>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+} // namespace
+
 void EventLog::write(const QString &event, QJsonObject fields)
 {
-    fields.insert(QStringLiteral("t"), QDateTime::currentMSecsSinceEpoch());
+    fields.insert(QStringLiteral("t"), trueMSecsSinceEpoch());
     fields.insert(QStringLiteral("ws"), m_workstation);
     fields.insert(QStringLiteral("ev"), event);
     // One write per line: lines of concurrent writers never interleave.

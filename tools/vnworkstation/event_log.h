@@ -5,9 +5,9 @@
 #include <QString>
 
 /// The workstation's machine-readable log: one JSON object per line, each
-/// with the wall-clock time in milliseconds ("t"), the workstation ("ws") and
-/// the kind of event ("ev"). Every line is flushed as it is written, so a
-/// reader sees it at once and a crash loses nothing already logged.
+/// with the machine's true wall-clock time in milliseconds ("t", never a
+/// faked clock), the workstation ("ws") and the kind of event ("ev"). Every line is flushed as it
+/// is written, so a reader sees it at once and a crash loses nothing already logged.
 class EventLog
 {
 public:

@@ -5,6 +5,7 @@
 
 #include "event_log.h"
 #include "logging_prompter.h"
+#include "play_probe.h"
 #include "random_operator.h"
 #include "workstation_options.h"
 
@@ -62,6 +63,10 @@ int main(int argc, char *argv[])
     std::signal(SIGINT, requestStop);
 
     VNOrvak::MessageControl control;
+    // What was played goes to the log before what the control made of it.
+    PlayProbe probe(log);
+    QObject::connect(&control.core(), &VNOrvak::MessageControlCore::MarkedHeard, &app,
+                     [&probe] { probe.flush(); });
     RandomOperator::Settings settings;
     settings.seed = options.seed;
     settings.thinkMs = options.thinkMs;
@@ -87,6 +92,7 @@ int main(int argc, char *argv[])
 
     QTimer heartbeat;
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        probe.flush();
         log.write(QStringLiteral("alive"), {{QStringLiteral("rss_kb"), residentKiB()},
                                             {QStringLiteral("running"), op.running()},
                                             {QStringLiteral("actions"), op.actions()},
@@ -115,6 +121,7 @@ int main(int argc, char *argv[])
                 if (const auto *wave = board->simulatedWave())
                     plays += wave->plays().size();
             }
+            probe.flush();
             try {
                 control.Terminate();
             } catch (...) {
