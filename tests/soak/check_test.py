@@ -105,6 +105,7 @@ class CheckTest(unittest.TestCase):
         run.add("folder", ev="moved_to", name=parked, cookie=203)
         run.add("folder", ev="moved_from", name=parked, cookie=204)
         run.add("folder", ev="moved_to", name="MA000000001B.vox", cookie=204)
+        run.play(2)
         run.add("ws1", ev="heard", name="NA000000001B", outcome="renamed")
         run.add("ws1", ev="finished_new")
         os.unlink(os.path.join(run.root, "server", "messages", "NA000000001B.vox"))

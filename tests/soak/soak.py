@@ -60,7 +60,7 @@ def write_settings(ws_root, index, time_scale):
         f.write("\n".join([
             "[Zuzidivuz]", "VnPath=" + os.path.join(ws_root, "inst"), "ErrorLog=1",
             "SoundCard=%d" % (index % 2), "",
-            "[Messages]", "MsgTimer=1", "Msgport=%d" % (index + 1), "ConnectString=20%d" % index,
+            "[Messages]", "MsgTimer=1", "RenameOnStop=0", "Msgport=%d" % (index + 1), "ConnectString=20%d" % index,
             "",
             "[VoiceBoard]", "Driver=simulated", "TimeScale=%g" % time_scale, "AnswerSeconds=1",
             ""]))

@@ -139,7 +139,7 @@ TEST_F(PhoneVoiceOperationsTest, FailuresCarryTheirDocumentedNumbers)
         QString target;
         QString box;
     } rows[] = {
-        {"disk full", local + u"full.vox", u"Error 61 { 61-Disk full }"_s},
+        {"disk full", local + u"full.vox", u"Error 61 { 61-Disk full while copying "_s},
         {"missing folder", local + u"none/TEMP.vox", u"Error 76 { 76-Path not found }"_s},
         {"a file for a folder", local + u"file.txt/TEMP.vox", u"Error 76 { 76-Path not found }"_s},
     };

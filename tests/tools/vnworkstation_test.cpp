@@ -32,7 +32,13 @@ namespace
 class WorkstationDriverTest : public ::testing::Test
 {
 protected:
-    WorkstationDriverTest() { ws.writeLocalIni(kSimulatedBoardSettings + "AnswerSeconds=0\n"_ba); }
+    // With "RenameOnStop" off, a message counts as heard only once played to
+    // its end, which is what the tests below check.
+    WorkstationDriverTest()
+    {
+        ws.writeLocalIni("[Messages]\nMsgTimer=0\nMsgport=1\nConnectString=201\nRenameOnStop=0\n"
+                         "[VoiceBoard]\nDriver=simulated\nTimeScale=0.001\nAnswerSeconds=0\n");
+    }
 
     QString logPath() const { return ws.root() + u"ws.jsonl"; }
     void message(const QString &name, int seconds)
