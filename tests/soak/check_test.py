@@ -47,7 +47,7 @@ class Run:
 
     def record(self, serial, name):
         self.add("server", ev="recorded", serial=serial, name=name,
-                 sha1=digest(message_bytes(serial, 1)))
+                 bytes=len(message_bytes(serial, 1)), sha1=digest(message_bytes(serial, 1)))
         self.add("folder", ev="moved_from", name="REC%08d.tmp" % serial, cookie=serial)
         self.add("folder", ev="moved_to", name=name + ".vox", cookie=serial)
 
@@ -198,9 +198,17 @@ class CheckTest(unittest.TestCase):
         self.assertIn("GARBLED: message 2 (NA000000001B) was purged as MA000000001B with other "
                       "bytes than recorded", run.check().failures)
         run = clean_run()
-        run.play(2, ending="stop_voice", data=message_bytes(2, 1)[:100])
+        data = bytearray(message_bytes(2, 1))
+        data[-1] ^= 0xFF
+        run.play(2, data=bytes(data))
         self.assertIn("GARBLED: ws1 played message 2 (NA000000001B) with other bytes than recorded "
-                      "(100 bytes)", run.check().failures)
+                      "(%d bytes)" % len(data), run.check().failures)
+        # Cut short by a stale cache and kept new: counted, not failed.
+        run = clean_run()
+        run.play(2, ending="stop_voice", data=message_bytes(2, 1)[:100])
+        result = run.check()
+        self.assertEqual(result.failures, [])
+        self.assertEqual(result.figures["plays cut short by a stale cache (message kept new)"], 1)
 
     def test_a_message_marked_heard_must_have_been_played_whole(self):
         run = Run()

@@ -298,6 +298,8 @@ def main():
         return 2
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
     base = args.root or tempfile.mkdtemp(prefix="vnorvak-soak-")
+    # Samba serves a folder inside it as a user of its own, who must reach it.
+    os.chmod(base, 0o755)
     rows, failed = [], False
     for fs in systems:
         root = os.path.join(base, fs)
