@@ -41,11 +41,14 @@ RACE_PLAY_LOG = re.compile(r"^(Error 53 \{ 53-File not found \} occurred at \d+ 
 # What the log says of a message kept new on purpose (a heard name taken, a
 # newer recording under its name, a play that failed during a fault).
 KEPT_NEW_LOG = re.compile(r"^Message .* (stays new: its heard name .* is taken by another message"
+                          r"|stays new for now: it is in use elsewhere"
+                          r"|is parked as .*; the next polls put it back"
                           r"|was replaced by a newer recording while it played; the newer one stays new"
                           r"|was not played and stays as it was: .*)$"
                           # and of a messages folder out of reach, whose box is
                           # checked against the faults, and back again
-                          r"|^The messages folder .* (cannot be read: .*|can be read again)$")
+                          r"|^The messages folder .* (cannot be read: .*|can be read again)$"
+                          r"|^Parked message .*$")
 MESSAGE_NAME = re.compile(r"^[NM].{11}\.vox$")
 
 
