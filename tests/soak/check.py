@@ -49,6 +49,8 @@ KEPT_NEW_LOG = re.compile(r"^Message .* (stays new: its heard name .* is taken b
                           # checked against the faults, and back again
                           r"|^The messages folder .* (cannot be read: .*|can be read again)$"
                           r"|^Parked message .*$")
+PLAY_FAILED_BOX = re.compile(r"^Message \S+ could not be played: ([^\r\n]*)")
+NUMBERED_LOG = re.compile(r"^Error \d+ \{ \d+-(.*?) \} occurred at \d+ in ")
 MESSAGE_NAME = re.compile(r"^[NM].{11}\.vox$")
 
 
@@ -416,6 +418,7 @@ def check(root, workstations, options=None):
                 fail("no crash, hang or growth", "%s: memory grew by %d KiB" % (ws, growth))
         counted = figures["boxes"]
         error_boxes = []
+        play_failures = set()
         for e in log:
             if e.get("ev") not in ("box", "host_error"):
                 continue
@@ -433,6 +436,11 @@ def check(root, workstations, options=None):
                     key = "failure during fault " + fault
             if e["ev"] == "box" and text.startswith("Error "):
                 error_boxes.append(make_printable(text))
+            # A play that failed shows its reason in plain words; the error
+            # log keeps the numbered line of the same failure.
+            failed_play = PLAY_FAILED_BOX.match(text) if e["ev"] == "box" else None
+            if failed_play:
+                play_failures.add(failed_play.group(1).rstrip("."))
             counted[key] = counted.get(key, 0) + 1
         log_dir = os.path.join(root, ws + "-logs")
         disk_full = any(w[0] == "local_full" and w[1] == ws for w in faults.windows)
@@ -446,6 +454,9 @@ def check(root, workstations, options=None):
                 if disk_full and entry and any(b.startswith(entry) for b in error_boxes):
                     continue
                 if disk_full and entry.startswith("Error 61 {"):
+                    continue
+                numbered = NUMBERED_LOG.match(entry)
+                if numbered and numbered.group(1) in play_failures:
                     continue
                 if (entry not in error_boxes and not RACE_PLAY_LOG.match(entry)
                         and not KEPT_NEW_LOG.match(entry)):
