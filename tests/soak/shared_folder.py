@@ -16,6 +16,16 @@ def _run(args, **kw):
     return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
 
+def end_process(proc, seconds=5):
+    """Waits for a mount's process to end after its unmount, killing it when
+    it does not."""
+    try:
+        proc.wait(seconds)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
 class SharedFolder:
     kind = "sshfs"
 
@@ -134,11 +144,7 @@ class SharedFolder:
             _run(["fusermount", "-u"] + (["-z"] if lazy else []) + [point])
         proc = self.processes.pop(name, None)
         if proc:
-            try:
-                proc.wait(5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+            end_process(proc)
 
     def drop_connection(self, name):
         """Ends the workstation's sshfs process as a broken network would:

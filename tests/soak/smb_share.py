@@ -13,13 +13,12 @@ import socket
 import subprocess
 import time
 
+from shared_folder import _run, end_process
+
 USER = "vnsoak"
 PASSWORD = "Soak-Secret-1"
 FIRST_PORT = 4460
 
-
-def _run(args, **kw):
-    return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
 
 def _free_port(first):
@@ -163,11 +162,7 @@ class SmbShare:
         _run(["fusermount", "-u"] + (["-z"] if lazy else []) + [mnt])
         proc = self.processes.pop(name, None)
         if proc:
-            try:
-                proc.wait(5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+            end_process(proc)
 
     def drop_connection(self, name):
         """Ends the workstation's smbnetfs as a broken network would."""
