@@ -5,6 +5,7 @@
 #include "control/message_control.h"
 
 #include "bench_signals.h"
+#include "bench_sink.h"
 #include "monitor_capture.h"
 #include "pulse_null_sink.h"
 #include "signal_match.h"
@@ -28,15 +29,9 @@ int main(int argc, char **argv)
     const bool serverUp = server.start();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    if (!serverUp) {
-        std::printf("SKIPPED: no audio server: %s\n", qPrintable(server.failure()));
-        return 0;
-    }
     MonitorCapture capture;
-    if (!capture.start() || !capture.waitForFlow()) {
-        std::printf("SKIPPED: parec records nothing\n");
+    if (!benchSinkReady(server, serverUp, capture))
         return 0;
-    }
     modVNQRN::ConsolePrompter prompter;
     modVNQRN::setAppPrompter(&prompter);
 

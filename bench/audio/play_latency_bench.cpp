@@ -5,6 +5,7 @@
 #include "telephony/sound_card_player.h"
 
 #include "bench_signals.h"
+#include "bench_sink.h"
 #include "monitor_capture.h"
 #include "pulse_null_sink.h"
 #include "signal_match.h"
@@ -25,15 +26,10 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
     PulseNullSink server;
-    if (!server.start()) {
-        std::printf("SKIPPED: no audio server: %s\n", qPrintable(server.failure()));
-        return 0;
-    }
+    const bool serverUp = server.start();
     MonitorCapture capture;
-    if (!capture.start() || !capture.waitForFlow()) {
-        std::printf("SKIPPED: parec records nothing\n");
+    if (!benchSinkReady(server, serverUp, capture))
         return 0;
-    }
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/N000000001.vox");
     writeVoxFile(path, benchTone(600));

@@ -12,6 +12,7 @@
 #include "telephony/vox_playback_device.h"
 
 #include "bench_signals.h"
+#include "bench_sink.h"
 #include "monitor_capture.h"
 #include "pulse_null_sink.h"
 #include "signal_match.h"
@@ -81,15 +82,10 @@ int main(int argc, char **argv)
     const double playSeconds = argc > 1 ? std::max(0.2, std::atof(argv[1])) : 1.5;
 
     PulseNullSink server;
-    if (!server.start()) {
-        std::printf("SKIPPED: no audio server: %s\n", qPrintable(server.failure()));
-        return 0;
-    }
+    const bool serverUp = server.start();
     MonitorCapture capture;
-    if (!capture.start() || !capture.waitForFlow()) {
-        std::printf("SKIPPED: parec records nothing\n");
+    if (!benchSinkReady(server, serverUp, capture))
         return 0;
-    }
     if (!resetPeak()) {
         std::printf("SKIPPED: the peak resident memory cannot be reset here\n");
         return 0;
