@@ -118,12 +118,11 @@ void HostWindow::shutdown()
 
 bool HostWindow::stopPlayback()
 {
-    // The play buttons carry the playback state: "&Stop" means a message is
-    // playing or paused; leaving without stopping would leave the call up.
-    auto *stop = m_control->findChild<QPushButton *>(QStringLiteral("cmdPlayLast"));
-    if (!stop || stop->text() != u"&Stop" || !stop->isEnabled())
+    // A message playing or paused: leaving without stopping would leave the call up.
+    MessagePlayback &playback = m_control->playback();
+    if (playback.state().phase == PlaybackState::Phase::Idle)
         return false;
-    stop->click();
+    playback.stop();
     return true;
 }
 
