@@ -153,6 +153,8 @@ TEST_F(WorkstationDriverTest, EveryMessageMarkedHeardWasPlayedWholeFirst)
         PlayProbe probe(log);
         QObject::connect(&control.core(), &MessageControlCore::MarkedHeard, &control,
                          [&probe] { probe.flush(); });
+        QObject::connect(&control.playback(), &MessagePlayback::stateChanged, &control,
+                         [&probe] { probe.flush(); });
         control.InitializeForProgram(u"VN-Test"_s);
         RandomOperator op(control, log, {11, 2, 0.5});
         QSignalSpy finished(&op, &RandomOperator::finished);

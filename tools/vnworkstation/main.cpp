@@ -67,6 +67,11 @@ int main(int argc, char *argv[])
     PlayProbe probe(log);
     QObject::connect(&control.core(), &VNOrvak::MessageControlCore::MarkedHeard, &app,
                      [&probe] { probe.flush(); });
+    // Each message's play begins with a state change: a play stopped before
+    // its first moment has taken the probe's call-back along, and it is set
+    // again before the next play.
+    QObject::connect(&control.playback(), &VNOrvak::MessagePlayback::stateChanged, &app,
+                     [&probe] { probe.flush(); });
     RandomOperator::Settings settings;
     settings.seed = options.seed;
     settings.thinkMs = options.thinkMs;
