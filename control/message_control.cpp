@@ -1,5 +1,6 @@
 #include "message_control.h"
 
+#include "message_box_prompter.h"
 #include "numeric_value.h"
 #include "state_renderers.h"
 
@@ -21,6 +22,7 @@ namespace VNOrvak
 MessageControl::MessageControl(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MessageControl"));
+    modVNQRN::useMessageBoxesByDefault();
     m_w = buildControlWindow(this);
     connectButtons();
     m_core.setRenderer(this);
