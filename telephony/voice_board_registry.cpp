@@ -2,14 +2,16 @@
 
 #include "null_voice_board.h"
 #include "simulated_voice_board.h"
-#include "sip/sip_voice_board.h"
 #include "sound_card_wave_device.h"
+#include "voice_board_plugins.h"
 #include "vox_decoder.h"
 
 #include "shared/error_log.h"
 #include "shared/profile.h"
 
 #include <QMap>
+
+#include <stdexcept>
 
 namespace VoiceBocxLib
 {
@@ -58,13 +60,6 @@ struct Registry {
                 readDouble(QStringLiteral("AnswerSeconds"), 2.0, config.iniFile);
             return std::make_unique<SimulatedVoiceBoard>(settings, std::move(wave));
         });
-        boards.insert(QStringLiteral("sip"),
-                      [](const VoiceBoardConfig &config, std::unique_ptr<WaveDevice> wave) {
-                          SipSettings settings = readSipSettings(config.iniFile);
-                          settings.timeScale = config.timeScale;
-                          checkConnectString(config.iniFile, settings);
-                          return std::make_unique<SipVoiceBoard>(settings, std::move(wave));
-                      });
         waves.insert(kNone, [](const VoiceBoardConfig &) { return nullptr; });
         waves.insert(kSimulated, [](const VoiceBoardConfig &config) {
             return std::make_unique<SimulatedWaveDevice>(config.timeScale);
@@ -96,6 +91,20 @@ QString failureText()
     } catch (...) {
         return QStringLiteral("unknown failure");
     }
+}
+
+// The factory of back end `name`, its plug-in loaded if need be; null, with
+// the reason in `why`, when there is none.
+const VoiceBoardFactory *boardFactory(const QString &name, QString &why)
+{
+    auto it = registry().boards.constFind(name);
+    if (it == registry().boards.cend() && loadVoiceBoardPlugin(name, why))
+        it = registry().boards.constFind(name);
+    if (it != registry().boards.cend())
+        return &*it;
+    if (why.isEmpty())
+        why = QStringLiteral("unknown name");
+    return nullptr;
 }
 
 std::unique_ptr<WaveDevice> createWave(const VoiceBoardConfig &config)
@@ -153,19 +162,29 @@ void setVoiceBoardFactory(VoiceBoardFactory factory)
     registry().override = std::move(factory);
 }
 
+std::unique_ptr<VoiceBocx> createNamedVoiceBoard(const VoiceBoardConfig &config,
+                                                 std::unique_ptr<WaveDevice> wave)
+{
+    QString why;
+    const VoiceBoardFactory *factory = boardFactory(config.driver, why);
+    if (!factory)
+        throw std::runtime_error(why.toLocal8Bit().toStdString());
+    return (*factory)(config, std::move(wave));
+}
+
 std::unique_ptr<VoiceBocx> createVoiceBoard(const QString &iniFile)
 {
     const VoiceBoardConfig config = readVoiceBoardConfig(iniFile);
     if (registry().override)
         return registry().override(config, createWave(config));
 
-    const auto it = registry().boards.constFind(config.driver);
-    if (it == registry().boards.cend()) {
-        logFallback(QStringLiteral("VoiceBoard Driver"), config.driver,
-                    QStringLiteral("unknown name"));
+    QString why;
+    const VoiceBoardFactory *factory = boardFactory(config.driver, why);
+    if (!factory) {
+        logFallback(QStringLiteral("VoiceBoard Driver"), config.driver, why);
     } else {
         try {
-            if (auto board = (*it)(config, createWave(config)))
+            if (auto board = (*factory)(config, createWave(config)))
                 return board;
             logFallback(QStringLiteral("VoiceBoard Driver"), config.driver,
                         QStringLiteral("no board"));

@@ -3,9 +3,12 @@
 #include "shared/environment.h"
 #include "shared/error_log.h"
 #include "shared/profile.h"
+#include "telephony/voice_board_plugins.h"
 #include "telephony/voice_board_registry.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 
 using namespace modVNQRN;
 using namespace VoiceBocxLib;
@@ -267,6 +270,44 @@ TEST_F(PhoneConnectionTest, UnknownOrFailingDriversFallBackToNoneWithALogLine)
     EXPECT_FALSE(helper().VoiceBoardIsInstalled());
     EXPECT_TRUE(helper().SoundCardIsInstalled());
     EXPECT_TRUE(errorLog().contains(u"Driver \"broken\": no card; using none"));
+}
+
+TEST_F(PhoneConnectionTest, PluginsComeFromTheirFolderAndOnesThatCannotLoadFallBackToNone)
+{
+    // In the build tree as installed: the SIP line beside the libraries.
+    EXPECT_TRUE(voiceBoardPluginFolder().endsWith(u"/lib/vnorvak/voice-boards"));
+    EXPECT_TRUE(QFile::exists(voiceBoardPluginPath(u"sip"_s)))
+        << voiceBoardPluginFolder().toStdString();
+    // A name from the settings never reaches another folder.
+    for (const QString &name : {u"../sip"_s, u"a/b"_s, u""_s, u"sip.so"_s})
+        EXPECT_TRUE(voiceBoardPluginPath(name).isEmpty()) << name.toStdString();
+
+    const QString folder = ws.root() + u"plugins"_s;
+    QDir().mkpath(folder);
+    qputenv(kVoiceBoardPluginsVariable, folder.toLocal8Bit());
+    TestWorkstation::writeFile(folder + u"/libvnorvak_garbled.so", "not a library");
+    // A real library that is no plug-in: the product's own.
+    QFile::link(QStringLiteral(VNORVAK_SHARED_LIBRARY), folder + u"/libvnorvak_plain.so");
+    const struct {
+        const char *driver;
+        QString logged;
+    } cases[] = {
+        {"garbled", u"VoiceBoard Driver \"garbled\": plug-in cannot be loaded: "_s},
+        {"plain", u"VoiceBoard Driver \"plain\": not a voice-board plug-in: "_s},
+        // The folder named replaces the default one.
+        {"sip", u"VoiceBoard Driver \"sip\": unknown name; using none"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.driver);
+        TestWorkstation::writeFile(gsLocalIni, QByteArray("[VoiceBoard]\r\nDriver=") + c.driver +
+                                                   "\r\nWaveDevice=simulated\r\n");
+        restart();
+        EXPECT_FALSE(helper().VoiceBoardIsInstalled());
+        EXPECT_TRUE(helper().SoundCardIsInstalled());
+        EXPECT_TRUE(errorLog().contains(c.logged)) << errorLog().toStdString();
+    }
+    qunsetenv(kVoiceBoardPluginsVariable);
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
 // The simulated board plays in scaled real time: the demo's messages last as
