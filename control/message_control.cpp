@@ -1,5 +1,6 @@
 #include "message_control.h"
 
+#include "heard_log.h"
 #include "numeric_value.h"
 #include "state_renderers.h"
 
@@ -28,6 +29,9 @@ MessageControl::MessageControl(QWidget *parent) : QWidget(parent)
     connect(&m_core, &MessageControlCore::FinishedPlayingNewMsg, this,
             &MessageControl::FinishedPlayingNewMsg);
     connect(&m_core, &MessageControlCore::IDChanged, this, &MessageControl::IDChanged);
+    // Who heard which message: written from the marks, never from the play.
+    auto *heardLog = new HeardLog(this);
+    connect(&m_core, &MessageControlCore::MarkedHeard, heardLog, &HeardLog::recordOutcome);
 }
 
 MessageControl::~MessageControl()
@@ -39,6 +43,8 @@ void MessageControl::InitializeForProgram(const QString &ProgramName)
 {
     msProgramName = ProgramName;
     InitEnvironment(ProgramName.left(2));
+    if (auto *heardLog = findChild<HeardLog *>(QString(), Qt::FindDirectChildrenOnly))
+        heardLog->setPlace(gsDataPath, ProgramName);
     LoadSettings();
     m_core.store().SetMessagesPath();
     m_core.RescanMessages();
