@@ -8,6 +8,7 @@
 #include "support/recording_prompter.h"
 #include "support/test_environment.h"
 
+#include "shared/environment.h"
 #include "shared/error_log.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,7 @@ protected:
     {
         ws.writeLocalIni(
             "[VoiceBoard]\nDriver=simulated\nTimeScale=0.001\n[Messages]\nMsgTimer=0\n");
+        QDir().mkpath(ws.messagesFolder());
         control.InitializeForProgram(u"VN-Desk"_s);
     }
 

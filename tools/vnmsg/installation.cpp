@@ -57,13 +57,14 @@ int messagesFolderFor(const QString &command, const QString &given,
         return kExitMissing;
     }
     folder = given.isEmpty() ? installation.messagesFolder : withTrailingSeparator(given);
-    const QFileInfo info(folder);
+    // Without the "/", so that a file given as the folder is seen as one.
+    const QFileInfo info(folder.size() > 1 ? folder.chopped(1) : folder);
     if (!info.exists()) {
         printError(command + u": the messages folder " + folder + u" does not exist");
         return kExitMissing;
     }
     if (!info.isDir()) {
-        printError(command + u": " + given + u" is not a folder");
+        printError(command + u": " + info.filePath() + u" is not a folder");
         return kExitMissing;
     }
     if (!QDir(folder).isReadable()) {
