@@ -7,8 +7,8 @@ using namespace Qt::StringLiterals;
 
 const char kVnmsgUsage[] =
     "usage: vnmsg COMMAND [ARGS]\n"
-    "       vnmsg COMMAND --help\n"
-    "       vnmsg --version\n"
+    "  or:  vnmsg COMMAND --help\n"
+    "  or:  vnmsg --version\n"
     "\n"
     "An administrator's view of a VN-Orvak installation and its shared messages\n"
     "folder. Where DIR is optional it defaults to the messages folder of the\n"
