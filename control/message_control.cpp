@@ -1,6 +1,7 @@
 #include "message_control.h"
 
 #include "heard_log.h"
+#include "message_box_prompter.h"
 #include "numeric_value.h"
 #include "state_renderers.h"
 
@@ -22,6 +23,7 @@ namespace VNOrvak
 MessageControl::MessageControl(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MessageControl"));
+    modVNQRN::useMessageBoxesByDefault();
     m_w = buildControlWindow(this);
     connectButtons();
     m_core.setRenderer(this);
