@@ -1,5 +1,6 @@
 #include "heard_log.h"
 
+#include "shared/clock.h"
 #include "shared/error_log.h"
 
 #include <QCoreApplication>
@@ -194,9 +195,9 @@ void HeardLog::record(const QString &name, const QString &outcome)
         return;
     try {
         HeardLogEntry entry;
-        entry.time = QDateTime::currentDateTimeUtc();
-        entry.time.setTime(QTime(entry.time.time().hour(), entry.time.time().minute(),
-                                 entry.time.time().second()));
+        // The product's wall clock, to the second.
+        entry.time =
+            QDateTime::fromSecsSinceEpoch(modVNQRN::appClock().now().toSecsSinceEpoch(), Qt::UTC);
         entry.host = m_host;
         entry.program = m_program;
         entry.entity = name.mid(2, 9);

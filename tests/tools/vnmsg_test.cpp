@@ -3,6 +3,8 @@
 
 #include "control/heard_log.h"
 #include "message_folder.h"
+#include "monitor_capture.h"
+#include "pulse_null_sink.h"
 #include "support/test_environment.h"
 
 #include "shared/modVNQRN.h"
@@ -19,6 +21,7 @@
 #include <QProcess>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 #include <sys/mount.h>
 
@@ -299,13 +302,31 @@ TEST_F(VnmsgTest, ExportWritesTheDecodedMessageAndReplacesNothing)
     EXPECT_EQ(QDir(ws.root()).entryList({u"201.wav*"_s}), QStringList{u"201.wav"_s});
 }
 
-TEST_F(VnmsgTest, PlayWithoutASoundCardSaysSo)
+TEST_F(VnmsgTest, PlayUsesTheSoundCardAndSaysWhenThereIsNone)
 {
-    message(u"NA000000201A.vox"_s);
-    const Outcome run = vnmsg({u"play"_s, u"NA000000201A"_s});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_TRUE(run.err.contains(u"vnmsg: play: No sound card is installed"))
-        << qPrintable(run.err);
+    QList<qint16> tone;
+    for (int i = 0; i < 8000; ++i)
+        tone << qint16(i % 16 < 8 ? 8000 : -8000);
+    message(u"NA000000201A.vox"_s, kCall, VoiceBocxLib::encodeVox(tone));
+    const Outcome none = vnmsg({u"play"_s, u"NA000000201A"_s});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.contains(u"vnmsg: play: No sound card is installed"))
+        << qPrintable(none.err);
+
+    PulseNullSink sink;
+    if (!sink.start())
+        GTEST_SKIP() << "no PulseAudio server here: " << qPrintable(sink.failure());
+    env = QProcessEnvironment::systemEnvironment(); // the sink's server
+    MonitorCapture capture;
+    ASSERT_TRUE(capture.start() && capture.waitForFlow());
+    const Outcome played = vnmsg({u"play"_s, u"NA000000201A"_s});
+    capture.stop();
+    EXPECT_EQ(played.code, 0) << qPrintable(played.err);
+    EXPECT_EQ(played.out, u"Played " + messages() + u"NA000000201A.vox (0:01)\n");
+    const QVector<qint16> &heard = capture.samples();
+    EXPECT_GT(
+        std::count_if(heard.begin(), heard.end(), [](qint16 v) { return std::abs(v) > 2000; }),
+        4000);
     EXPECT_TRUE(exists(u"NA000000201A.vox"_s)); // not marked
 }
 
