@@ -1,6 +1,7 @@
 #include "message_playback.h"
 
 #include "display_states.h"
+#include "heard_log.h"
 #include "numeric_value.h"
 #include "playback_engine.h"
 #include "reported_step.h"
@@ -258,6 +259,9 @@ MessagePlayback::MessagePlayback(QObject *parent)
     : QObject(parent), d(std::make_unique<PlaybackEngine>(*this))
 {
     qRegisterMetaType<VNOrvak::PlaybackState>();
+    // Who heard which message: written from the marks, never from the play.
+    m_heardLog = new HeardLog(this);
+    connect(&d->m_core, &MessageControlCore::MarkedHeard, m_heardLog, &HeardLog::recordOutcome);
 }
 
 MessagePlayback::~MessagePlayback()
@@ -287,6 +291,7 @@ void MessagePlayback::InitializeForProgram(const QString &ProgramName)
     const Busy busy(e);
     e.msProgramName = ProgramName;
     InitEnvironment(ProgramName.left(2));
+    m_heardLog->setPlace(gsDataPath, ProgramName);
     e.loadSettings();
     e.m_core.store().SetMessagesPath();
     e.m_core.RescanMessages();

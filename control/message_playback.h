@@ -10,6 +10,7 @@ namespace VNOrvak
 {
 
 class DisplayRenderer;
+class HeardLog;
 class MessageControlCore;
 class PlaybackEngine;
 
@@ -98,6 +99,7 @@ Q_SIGNALS:
 private:
     friend class PlaybackEngine;
     std::unique_ptr<PlaybackEngine> d;
+    HeardLog *m_heardLog = nullptr; // a child: this workstation's heard log
 };
 
 } // namespace VNOrvak

@@ -10,6 +10,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -34,15 +35,36 @@ void checkVnmsg(const QStringList &args)
     if (!parsed.error.isEmpty() || parsed.help || parsed.command.isEmpty())
         return;
     const QString &c = parsed.command;
-    FUZZ_CHECK(c == u"env" || c == u"scan" || c == u"entities" || c == u"make-demo");
+    if (parsed.version) {
+        FUZZ_CHECK(c == u"version");
+        return;
+    }
+    FUZZ_CHECK(vnmsgCommands().contains(c));
     if (c == u"scan" || c == u"entities")
-        FUZZ_CHECK(!parsed.folder.isEmpty() && !parsed.folder.startsWith(u"--"));
+        FUZZ_CHECK(!parsed.folder.isEmpty());
     if (c == u"entities")
         FUZZ_CHECK(parsed.entities.isEmpty());
     if (c == u"make-demo") {
         FUZZ_CHECK(!parsed.demo.folder.isEmpty());
         FUZZ_CHECK(std::isfinite(parsed.demo.timeScale) && parsed.demo.timeScale > 0);
     }
+    // An entity filter is always nine digits.
+    FUZZ_CHECK(parsed.entity.isEmpty() ||
+               (parsed.entity.size() == 9 &&
+                std::all_of(parsed.entity.begin(), parsed.entity.end(),
+                            [](QChar ch) { return ch >= u'0' && ch <= u'9'; })));
+    const bool named = c == u"mark-heard" || c == u"mark-new" || c == u"export" || c == u"play";
+    FUZZ_CHECK(named ? !parsed.names.isEmpty() : parsed.names.isEmpty());
+    for (const QString &name : parsed.names)
+        FUZZ_CHECK(!name.isEmpty());
+    if (c == u"export" || c == u"play")
+        FUZZ_CHECK(parsed.names.size() == 1);
+    FUZZ_CHECK((c == u"export") == !parsed.wavFile.isEmpty());
+    FUZZ_CHECK(c == u"purge" ? parsed.olderThanDays >= 0 && parsed.olderThanDays <= 36500
+                             : parsed.olderThanDays == -1);
+    FUZZ_CHECK(parsed.port >= -1 && parsed.port <= 9999);
+    FUZZ_CHECK(!parsed.follow || c == u"log");
+    FUZZ_CHECK(!parsed.since.isValid() || c == u"log" || c == u"heard");
 }
 
 void checkWorkstation(const QStringList &args)

@@ -64,14 +64,66 @@ TEST(CommandLineTest, VnmsgAndVnhostRefuseWhatTheyCannotUse)
          u"make-demo: --time-scale wants a number above 0, not inf"_s},
         {{u"make-demo"_s, u"/d"_s, u"--time-scale"_s, u"nan"_s},
          u"make-demo: --time-scale wants a number above 0, not nan"_s},
-        {{u"env"_s, u"--program"_s}, u"env: unknown argument --program"_s},
+        {{u"env"_s, u"--program"_s}, u"env: --program wants a value (try vnmsg env --help)"_s},
+        {{u"list"_s, u"--entity"_s}, u"list: --entity wants a value (try vnmsg list --help)"_s},
+        {{u"list"_s, u"--entity"_s, u"--json"_s},
+         u"list: --entity wants a value (try vnmsg list --help)"_s},
+        {{u"list"_s, u"--entity"_s, u"12a"_s},
+         u"list: --entity wants an entity id (up to nine digits), not 12a"_s},
+        {{u"list"_s, u"/a"_s, u"/b"_s}, u"list: unexpected argument /b (try vnmsg list --help)"_s},
+        {{u"list"_s, u"--new"_s, u"--heard"_s}, u"list: --new and --heard exclude each other"_s},
+        {{u"list"_s, u"--json"_s, u"--csv"_s}, u"list: --json and --csv exclude each other"_s},
+        {{u"list"_s, u"--colour"_s}, u"list: unknown option --colour (try vnmsg list --help)"_s},
+        {{u"mark-heard"_s}, u"mark-heard: which message? (try vnmsg help)"_s},
+        {{u"mark-new"_s, QString()}, u"mark-new: a message name is empty"_s},
+        {{u"export"_s, u"NA000000001A"_s},
+         u"export: where to? --wav OUT is missing (try vnmsg export --help)"_s},
+        {{u"play"_s, u"NA000000001A"_s, u"NA000000001B"_s},
+         u"play: unexpected argument NA000000001B (try vnmsg play --help)"_s},
+        {{u"purge"_s}, u"purge: how old? --older-than DAYS is missing (try vnmsg purge --help)"_s},
+        {{u"purge"_s, u"--older-than"_s, u"-1"_s},
+         u"purge: --older-than wants whole days from 0 to 36500, not -1"_s},
+        {{u"purge"_s, u"--older-than"_s, u"36501"_s},
+         u"purge: --older-than wants whole days from 0 to 36500, not 36501"_s},
+        {{u"log"_s, u"--since"_s, u"yesterday"_s},
+         u"log: --since wants \"YYYY-MM-DD\" or \"YYYY-MM-DD HH:MM:SS\", not yesterday"_s},
+        {{u"log"_s, u"--port"_s, u"x"_s},
+         u"log: --port wants a port number from 0 to 9999, not x"_s},
+        {{u"heard"_s, u"stray"_s}, u"heard: unexpected argument stray (try vnmsg heard --help)"_s},
         {{u"frobnicate"_s}, u"unknown command frobnicate (try vnmsg help)"_s},
         {{QString()}, u"the command is empty (try vnmsg help)"_s},
     };
     for (const auto &c : bad) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
-        EXPECT_EQ(parseVnmsgArgs(c.args).error, c.error);
+        EXPECT_EQ(parseVnmsgArgs(c.args).error, c.error)
+            << qPrintable(parseVnmsgArgs(c.args).error);
     }
+
+    // What the commands take, as given.
+    const VnmsgArgs list =
+        parseVnmsgArgs({u"list"_s, u"--entity"_s, u"201"_s, u"--heard"_s, u"--csv"_s});
+    EXPECT_TRUE(list.error.isEmpty()) << qPrintable(list.error);
+    EXPECT_EQ(list.entity, u"000000201");
+    EXPECT_TRUE(list.folder.isEmpty());
+    EXPECT_EQ(list.states, VnmsgStates::Heard);
+    EXPECT_EQ(list.format, VnmsgFormat::Csv);
+    const VnmsgArgs mark = parseVnmsgArgs(
+        {u"mark-new"_s, u"MA000000201A"_s, u"--dir"_s, u"/m"_s, u"--"_s, u"--odd"_s});
+    EXPECT_EQ(mark.names, (QStringList{u"MA000000201A"_s, u"--odd"_s}));
+    EXPECT_EQ(mark.folder, u"/m");
+    const VnmsgArgs purge =
+        parseVnmsgArgs({u"purge"_s, u"--dry-run"_s, u"--older-than"_s, u"0"_s, u"--include-new"_s});
+    EXPECT_TRUE(purge.dryRun && purge.includeNew);
+    EXPECT_EQ(purge.olderThanDays, 0);
+    const VnmsgArgs log = parseVnmsgArgs({u"log"_s, u"--since"_s, u"2026-03-14"_s, u"--follow"_s});
+    EXPECT_EQ(log.since, QDateTime(QDate(2026, 3, 14), QTime(0, 0)));
+    EXPECT_TRUE(log.follow);
+    // --help anywhere but as a value; --version.
+    EXPECT_TRUE(parseVnmsgArgs({u"env"_s, u"--help"_s}).help);
+    EXPECT_TRUE(parseVnmsgArgs({u"purge"_s, u"--older-than"_s, u"x"_s, u"-h"_s}).help);
+    EXPECT_EQ(parseVnmsgArgs({u"env"_s, u"--program"_s, u"--help"_s}).error,
+              u"env: --program wants a value (try vnmsg env --help)"_s);
+    EXPECT_TRUE(parseVnmsgArgs({u"--version"_s}).version);
 
     EXPECT_EQ(VNOrvak::parseHostOptions({QString()}).error, u"the program name must not be empty");
     EXPECT_EQ(VNOrvak::parseHostOptions({u"VN-Desk"_s}).programName, u"VN-Desk");

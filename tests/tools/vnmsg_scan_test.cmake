@@ -42,14 +42,14 @@ Entity     Messages      New    Heard
 Entities=2 Messages=3 OtherNames=3
 ]] entities "${dir}/messages")
 
-expect_output([[
-Messages=
-MsgCnt=0
-NewMsgCnt=0
-MsgTodayCnt=0
-LastMsgDate=1899-12-30 00:00:00
-OtherNames=0
-]] scan "${dir}/missing")
+# A missing folder, or a file given as one: exit status 3, not an empty list.
+foreach(missing "${dir}/missing" "${dir}/messages/NA000000007B.vox")
+    execute_process(COMMAND "${VNMSG}" scan "${missing}" OUTPUT_VARIABLE out ERROR_VARIABLE err
+                    RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 3 OR NOT out STREQUAL "" OR NOT err MATCHES "does not exist or is not a folder")
+        message(FATAL_ERROR "scan ${missing}: exit ${rc}\n${out}${err}")
+    endif()
+endforeach()
 
 # A folder that cannot be read: a message on stderr and a failing exit.
 file(CREATE_LINK loop "${dir}/loop" SYMBOLIC)

@@ -36,5 +36,12 @@ int runEnvCommand(const VnmsgArgs &args)
     printLine(u"SettingsFile=" + describeFile(gsLocalIni));
     printLine(u"ProfileFile=" + describeFile(gsLocalPath + u"VntProfile.ini"));
     printLine(u"MessagesFolder=" + gsDataPath + u"messages/");
-    return 0;
+    // Without a root the search ended at the user's own settings file.
+    if (ReadProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("VnPath"), QString(),
+                          gsLocalIni)
+            .isEmpty()) {
+        printError(QStringLiteral("env: no installation found: no settings file names one"));
+        return kExitMissing;
+    }
+    return kExitOk;
 }

@@ -11,6 +11,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const VnmsgArgs args = parseVnmsgArgs(QCoreApplication::arguments().mid(1));
     const std::map<QString, VnmsgCommand> commands = {
+        {QStringLiteral("list"), runListCommand},
+        {QStringLiteral("mark-heard"), runMarkCommand},
+        {QStringLiteral("mark-new"), runMarkCommand},
+        {QStringLiteral("export"), runExportCommand},
+        {QStringLiteral("play"), runPlayCommand},
+        {QStringLiteral("purge"), runPurgeCommand},
+        {QStringLiteral("log"), runLogCommand},
+        {QStringLiteral("heard"), runHeardCommand},
         {QStringLiteral("env"), runEnvCommand},
         {QStringLiteral("scan"), runScanCommand},
         {QStringLiteral("entities"), runEntitiesCommand},
@@ -18,15 +26,19 @@ int main(int argc, char **argv)
     };
     if (!args.error.isEmpty()) {
         printError(args.error);
-        return 2;
+        return kExitUsage;
+    }
+    if (args.version) {
+        printLine(QStringLiteral("vnmsg (VN-Orvak) " VNORVAK_VERSION));
+        return kExitOk;
     }
     if (args.command.isEmpty() || args.command == u"help") {
         std::fputs(kVnmsgUsage, args.command.isEmpty() ? stderr : stdout);
-        return args.command.isEmpty() ? 2 : 0;
+        return args.command.isEmpty() ? kExitUsage : kExitOk;
     }
     if (args.help) {
         printLine(vnmsgCommandUsage(args.command));
-        return 0;
+        return kExitOk;
     }
     return commands.at(args.command)(args);
 }

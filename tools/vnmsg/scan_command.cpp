@@ -27,17 +27,21 @@ private:
     QDateTime m_now;
 };
 
-// Runs one poll on a fresh control over the folder. False (with the reason on
-// standard error) when the folder cannot be read at all.
-bool scanFolder(const QString &command, const VnmsgArgs &options, MessageControlCore &core)
+// Runs one poll on a fresh control over the folder. 0, or the exit code (with
+// the reason on standard error) when the folder is missing or cannot be read.
+int scanFolder(const QString &command, const VnmsgArgs &options, MessageControlCore &core)
 {
     const QString folder = withTrailingSeparator(options.folder);
     try {
         // Opened only: the poll below is the one listing of the folder.
-        core.folderReader().canOpen(folder);
+        if (!core.folderReader().canOpen(folder)) {
+            printError(command + u": the messages folder " + folder +
+                       u" does not exist or is not a folder");
+            return kExitMissing;
+        }
     } catch (const Error &e) {
         printError(command + u": cannot read " + folder + u": " + e.description());
-        return false;
+        return kExitFailed;
     }
     try {
         // The error log goes where this workstation keeps it.
@@ -48,7 +52,7 @@ bool scanFolder(const QString &command, const VnmsgArgs &options, MessageControl
     core.store().msMsgDir = folder;
     core.tmrCalls_Timer();
     core.setTimerEnabled(false);
-    return true;
+    return kExitOk;
 }
 
 // A file name on one line: control characters as \xHH.
@@ -71,10 +75,10 @@ int runScanCommand(const VnmsgArgs &options)
     FixedClock clock(options.now.isValid() ? options.now : QDateTime::currentDateTime());
     setAppClock(&clock);
     MessageControlCore core;
-    const bool scanned = scanFolder(QStringLiteral("scan"), options, core);
+    const int scanned = scanFolder(QStringLiteral("scan"), options, core);
     setAppClock(nullptr);
-    if (!scanned)
-        return 1;
+    if (scanned != kExitOk)
+        return scanned;
 
     const VNOrvak::MessageStore &store = core.store();
     printLine(u"Messages=" + store.msMsgList);
@@ -100,8 +104,8 @@ int runScanCommand(const VnmsgArgs &options)
 int runEntitiesCommand(const VnmsgArgs &options)
 {
     MessageControlCore core;
-    if (!scanFolder(QStringLiteral("entities"), options, core))
-        return 1;
+    if (const int rc = scanFolder(QStringLiteral("entities"), options, core))
+        return rc;
 
     const VNOrvak::EntitySummary summary = VNOrvak::summarizeEntities(core.store().msMsgList);
     printLine(QStringLiteral("Entity     Messages      New    Heard"));

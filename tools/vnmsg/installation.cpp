@@ -1,0 +1,105 @@
+#include "installation.h"
+
+#include "command.h"
+
+#include "control/message_name.h"
+#include "shared/modVNQRN.h"
+#include "telephony/vox_decoder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace modVNQRN;
+
+namespace
+{
+
+// Takes the box a control shows when no settings file names the
+// installation: vnmsg says so itself, with its exit code.
+class SilentPrompter final : public Prompter
+{
+public:
+    void messageBox(const QString &, MsgBoxIcon, const QString &) override {}
+    void setMousePointer(MousePointer) override {}
+};
+
+} // namespace
+
+Installation findInstallation(const QString &program)
+{
+    Installation found;
+    SilentPrompter silent;
+    setAppPrompter(&silent);
+    try {
+        InitEnvironment(program.left(2));
+        // Without a root the search ends at the user's own settings file,
+        // which names none.
+        found.found = !ReadProfileString(QStringLiteral("Zuzidivuz"), QStringLiteral("VnPath"),
+                                         QString(), gsLocalIni)
+                           .isEmpty();
+    } catch (const Error &) {
+    }
+    setAppPrompter(nullptr);
+    if (found.found) {
+        found.dataPath = gsDataPath;
+        found.messagesFolder = gsDataPath + u"messages/";
+        found.voxRate = VoiceBocxLib::voxRateSetting(gsLocalIni);
+    }
+    return found;
+}
+
+int messagesFolderFor(const QString &command, const QString &given,
+                      const Installation &installation, QString &folder)
+{
+    if (given.isEmpty() && !installation.found) {
+        printError(command + u": no installation found: no settings file names one (see vnmsg "
+                             u"env); give the messages folder");
+        return kExitMissing;
+    }
+    folder = given.isEmpty() ? installation.messagesFolder : withTrailingSeparator(given);
+    // Without the "/", so that a file given as the folder is seen as one.
+    const QFileInfo info(folder.size() > 1 ? folder.chopped(1) : folder);
+    if (!info.exists()) {
+        printError(command + u": the messages folder " + folder + u" does not exist");
+        return kExitMissing;
+    }
+    if (!info.isDir()) {
+        printError(command + u": " + info.filePath() + u" is not a folder");
+        return kExitMissing;
+    }
+    if (!QDir(folder).isReadable()) {
+        printError(command + u": cannot read " + folder + u": permission denied");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+QString messageNameOf(const QString &word)
+{
+    const QString name = word.endsWith(u".vox") ? word.chopped(4) : word;
+    return VNOrvak::IsMessageFileName(QString(name + u".vox")) ? name : QString();
+}
+
+QString messageLength(qint64 bytes, int rate)
+{
+    const qint64 seconds = rate > 0 ? (bytes * 2 + rate / 2) / rate : 0;
+    return QString::number(seconds / 60) + u':' +
+           QString::number(seconds % 60).rightJustified(2, u'0');
+}
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray out = "\"";
+    for (const char c : text.toUtf8()) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            out += QByteArrayLiteral("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
