@@ -5,6 +5,7 @@
 #include "host_options.h"
 #include "host_window.h"
 #include "logging_prompter.h"
+#include "operator_prompter.h"
 #include "phone_route.h"
 #include "tour_runner.h"
 
@@ -29,6 +30,7 @@ void print(const QString &line)
 int runTour(QApplication &app, const HostOptions &options)
 {
     HostWindow window;
+    window.setPhoneAddress(options.phoneAddress);
     LoggingPrompter prompter(window.eventLog());
     window.show();
     const QString folder = QDir(options.tourFolder).absolutePath();
@@ -107,6 +109,9 @@ int main(int argc, char **argv)
         return runTour(app, options);
 
     HostWindow window;
+    window.setPhoneAddress(options.phoneAddress);
+    OperatorPrompter prompter(window.eventLog(), window.banner());
+    QObject::connect(&window, &HostWindow::folderFine, &prompter, &OperatorPrompter::endProblemsAt);
     window.show();
     window.start(options.programName);
     return app.exec();
