@@ -10,6 +10,7 @@
 #include "host/event_log_pane.h"
 #include "host/host_window.h"
 #include "host/playback_watch.h"
+#include "host/tour_runner.h"
 
 #include "control/message_control.h"
 
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
@@ -55,17 +57,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
         QThread::msleep(5);
     }
     return true;
-}
-
-// xdotool, with the event loop running meanwhile (it may be nested in a playback).
-bool xdotool(const QStringList &args)
-{
-    QProcess p;
-    p.start(u"xdotool"_s, args);
-    if (!p.waitForStarted(3000))
-        return false;
-    waitUntil([&] { return p.state() == QProcess::NotRunning; }, 10000);
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 class ConsoleX11Test : public ::testing::Test
@@ -121,64 +112,79 @@ TEST_F(ConsoleX11Test, KeyboardOnlyPlayPauseResumeStopAndAMoveMidPlayThatSilence
     window.show();
     ASSERT_TRUE(window.start(u"VN-Console"_s));
     const QString wid = QString::number(window.winId());
-    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }, 5000));
-    ASSERT_TRUE(xdotool({u"windowfocus"_s, u"--sync"_s, wid}));
-    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }, 5000))
-        << "the window never became active";
     PlaybackWatch &watch = window.playback();
     const auto phase = [&] { return watch.state().phase; };
-    const auto keys = [&](std::initializer_list<const char *> names) {
-        QStringList args{u"key"_s, u"--delay"_s, u"40"_s};
-        for (const char *n : names)
-            args << QString::fromLatin1(n);
-        return xdotool(args);
-    };
-    const auto type = [&](const char *text) {
-        return xdotool({u"type"_s, u"--delay"_s, u"40"_s, QString::fromLatin1(text)});
-    };
+    const auto entity = [&] { return window.control().core().store().msEntityID; };
 
-    // Pick entity 1001 by typing it, play, pause, resume, stop.
-    ASSERT_TRUE(keys({"ctrl+f"}) && type("1001") && keys({"Return"}));
-    ASSERT_TRUE(waitUntil([&] { return window.picker().selectedId() == u"1001"; }, 3000));
-    ASSERT_TRUE(keys({"F5"}));
-    ASSERT_TRUE(waitUntil([&] { return phase() == Phase::Playing; }, 5000)) << "Play";
-    waitUntil([] { return false; }, 700);
-    ASSERT_TRUE(keys({"F5"}));
-    ASSERT_TRUE(waitUntil([&] { return phase() == Phase::Paused; }, 3000)) << "Pause";
-    ASSERT_TRUE(keys({"F5"}));
-    ASSERT_TRUE(waitUntil([&] { return phase() == Phase::Playing; }, 3000)) << "Resume";
-    ASSERT_TRUE(keys({"Escape"}));
-    ASSERT_TRUE(waitUntil([&] { return phase() == Phase::Idle; }, 3000)) << "Stop";
-
-    // Play again, and once the sink hears it, move to entity 1002 by key.
-    const double playMs = nowMs();
-    ASSERT_TRUE(keys({"F5"}));
-    ASSERT_TRUE(waitUntil([&] { return phase() == Phase::Playing; }, 5000)) << "Play again";
-    ASSERT_TRUE(waitUntil([&] { return soundBetween(playMs, nowMs()); }, 5000))
-        << "the sink heard nothing of entity 1001";
-    ASSERT_TRUE(keys({"ctrl+f"}) && type("1002"));
-    const double switchMs = nowMs();
-    ASSERT_TRUE(keys({"Return"}));
-    ASSERT_TRUE(waitUntil(
+    // Every step runs from the event loop (a playback runs inside it); the
+    // keys go through the X server as an operator's would.
+    std::vector<std::unique_ptr<QProcess>> typists;
+    const auto xdo = [&](const QString &args) {
+        return [&typists, args] {
+            auto p = std::make_unique<QProcess>();
+            p->start(u"xdotool"_s, args.split(u' '));
+            typists.push_back(std::move(p));
+        };
+    };
+    double playMs = 0, switchMs = 0, movedMs = 0;
+    TourRunner script(window, ws.root() + u"shots");
+    script.setStepTimeoutMs(10000);
+    const auto step = [&](const char *name, std::function<void()> action,
+                          std::function<bool()> reached) {
+        script.addStep({QString::fromLatin1(name), QString::fromLatin1(name), std::move(action),
+                        std::move(reached)});
+    };
+    step("focus", xdo(u"windowfocus --sync "_s + wid),
+         [&] { return QApplication::activeWindow() == &window; });
+    step("pick 1001 by its number", xdo(u"key --delay 30 ctrl+f 1 0 0 1 Return"_s),
+         [&] { return entity() == u"000001001" && window.picker().selectedId() == u"1001"; });
+    step("play", xdo(u"key F5"_s), [&] { return phase() == Phase::Playing; });
+    step("pause", xdo(u"key F5"_s), [&] { return phase() == Phase::Paused; });
+    step("resume", xdo(u"key F5"_s), [&] { return phase() == Phase::Playing; });
+    step("stop", xdo(u"key Escape"_s), [&] { return phase() == Phase::Idle && !watch.stopping(); });
+    step(
+        "play again",
         [&] {
-            return window.control().core().store().msEntityID == u"000001002" &&
-                   phase() == Phase::Idle;
+            playMs = nowMs();
+            xdo(u"key F5"_s)();
         },
-        1000))
-        << "the move to entity 1002 took longer than a second";
-    const double movedMs = nowMs();
+        [&] { return phase() == Phase::Playing && soundBetween(playMs, nowMs()); });
+    step("type 1002", xdo(u"key --delay 30 ctrl+f 1 0 0 2"_s),
+         [&] { return window.findChild<QLineEdit *>(u"txtEntity"_s)->text() == u"1002"; });
+    step(
+        "move to 1002 mid-play",
+        [&] {
+            switchMs = nowMs();
+            xdo(u"key Return"_s)();
+        },
+        [&] {
+            const bool moved = entity() == u"000001002" && phase() == Phase::Idle;
+            if (moved && movedMs == 0)
+                movedMs = nowMs();
+            return moved;
+        });
+    step("listen", {}, [&] { return nowMs() > movedMs + 1600; });
+    script.setCleanup([&] { window.stopPlayback(); });
+
+    bool finished = false;
+    QObject::connect(&script, &TourRunner::finished, [&] { finished = true; });
+    script.start();
+    ASSERT_TRUE(waitUntil([&] { return finished; }, 120000));
+    ASSERT_TRUE(script.succeeded()) << qPrintable(script.failure());
+
     std::printf("move to another entity mid-play: %.0f ms from the key to the new entity\n",
                 movedMs - switchMs);
     EXPECT_LT(movedMs - switchMs, 1000);
-
     // What reached the sink: 1001 until the move, silence from shortly after.
     capture->settle(movedMs + 1500, 3000);
     EXPECT_TRUE(soundBetween(playMs, switchMs));
     EXPECT_FALSE(soundBetween(movedMs + 300, movedMs + 1500))
         << "entity 1001 was still heard after the move";
     EXPECT_EQ(window.picker().selectedId(), u"1002");
-    EXPECT_TRUE(window.eventLog().entries().contains(
-        u"Stopping the playback before showing entity 1002"_s));
+    const QStringList log = window.eventLog().entries();
+    EXPECT_TRUE(log.contains(u"Stopping the playback before showing entity 1002"_s));
+    for (const char *key : {"Key F5: Play / Pause / Resume", "Key Esc: Stop"})
+        EXPECT_TRUE(log.contains(u"Operator: "_s + QString::fromLatin1(key))) << key;
     EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'\n'));
     window.close();
 }
