@@ -164,7 +164,10 @@ HostWindow::HostWindow(QWidget *parent) : QWidget(parent)
     });
     connect(m_watch, &PlaybackWatch::stateChanged, this, [this](const ConsolePlaybackState &s) {
         m_panel->showState(s);
-        m_log->addEntry(u"Playback: " + playbackWords(s));
+        const QString words = u"Playback: " + playbackWords(s);
+        if (words != m_lastPlaybackLine)
+            m_log->addEntry(words);
+        m_lastPlaybackLine = words;
         showEntityMessages();
     });
     connect(m_watch, &PlaybackWatch::elapsed, m_panel, &PlaybackPanel::showElapsed);

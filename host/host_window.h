@@ -106,6 +106,7 @@ private:
     EventLogPane *m_log = nullptr;
     QTimer *m_statusTimer = nullptr;
     QString m_phoneAddress;
+    QString m_lastPlaybackLine;
     FolderState m_folderState = FolderState::Unknown;
     bool m_started = false;
 };

@@ -8,7 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QSysInfo>
 
@@ -99,21 +99,24 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("pnlStatus"));
     setAccessibleName(tr("Status"));
     setAccessibleDescription(tr("Settings file, messages folder, route and message line"));
-    auto *layout = new QHBoxLayout(this);
+    auto *layout = new QGridLayout(this);
     layout->setContentsMargins(2, 0, 2, 0);
+    int place = 0;
     const auto make = [&](const char *name, const QString &description) {
         auto *label = new QLabel;
         label->setObjectName(QString::fromLatin1(name));
         label->setAccessibleDescription(description);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        layout->addWidget(label);
+        // Long paths must not widen the window: the full text is the tool tip.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        layout->addWidget(label, place / 2, place % 2);
+        ++place;
         return label;
     };
     m_settings = make("lblSettings", tr("The settings file in use"));
     m_folder = make("lblFolder", tr("Whether the messages folder is found, missing or unreadable"));
     m_route = make("lblRoute", tr("Where messages play: the sound card or a telephone"));
     m_line = make("lblLine", tr("Who holds the message line"));
-    layout->addStretch();
 }
 
 void StatusLine::showFacts(const StatusFacts &f)
@@ -127,6 +130,8 @@ void StatusLine::showFacts(const StatusFacts &f)
     m_folder->setPalette(p);
     m_route->setText(f.route);
     m_line->setText(f.line);
+    for (QLabel *l : {m_settings, m_folder, m_route, m_line})
+        l->setToolTip(l->text());
 }
 
 QString StatusLine::text() const
