@@ -63,6 +63,10 @@ void EntityPicker::setStale(bool stale)
     if (stale == m_stale)
         return;
     m_stale = stale;
+    setAccessibleDescription(
+        stale ? tr("As last seen: the messages folder cannot be read now")
+              : tr("The entities of the messages folder with their messages and new messages; "
+                   "pick one to see and play its messages"));
     fill();
 }
 
