@@ -5,6 +5,7 @@
 
 #include "shared/clock.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -105,7 +106,13 @@ void OperatorPrompter::messageBox(const QString &text, modVNQRN::MsgBoxIcon icon
 
 void OperatorPrompter::setMousePointer(modVNQRN::MousePointer pointer)
 {
-    m_pointer.setMousePointer(pointer);
+    if (pointer == modVNQRN::MousePointer::Hourglass) {
+        if (!QApplication::overrideCursor())
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        return;
+    }
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
 }
 
 void OperatorPrompter::showBanner()

@@ -68,7 +68,6 @@ private:
     QHash<QString, Problem> m_problems;
     QString m_latest; // kind shown on the band
     QTimer m_quiet;
-    modVNQRN::QtPrompter m_pointer;
 };
 
 /// The band's text for a problem.
