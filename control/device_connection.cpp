@@ -1,15 +1,13 @@
-#include "message_control.h"
+#include "playback_engine.h"
 
 #include "display_states.h"
 
 #include "shared/error.h"
 
-#include <QLabel>
-
 namespace VNOrvak
 {
 
-clsPhoneHelp &MessageControl::phoneHelp()
+clsPhoneHelp &PlaybackEngine::phoneHelp()
 {
     clsPhoneHelp *helper = m_core.phoneHelp();
     // No helper before InitializeForProgram or after Terminate.
@@ -20,7 +18,7 @@ clsPhoneHelp &MessageControl::phoneHelp()
 
 // The route, once open, stays open for every later play until the far end
 // hangs up; only then is a new call made.
-bool MessageControl::ConnectDevice()
+bool PlaybackEngine::ConnectDevice()
 {
     if (m_core.mbConnected)
         return true;
@@ -31,12 +29,12 @@ bool MessageControl::ConnectDevice()
         m_core.ShowState(dsConnecting, QString());
         m_core.mbConnected = helper.ConnectPhone(msProgramName);
         if (!m_core.mbConnected)
-            m_w.lblNotes->setText(QStringLiteral("Unable to make Connection"));
+            ShowNotes(QStringLiteral("Unable to make Connection"));
     }
     return m_core.mbConnected;
 }
 
-bool MessageControl::PrepareConnection()
+bool PlaybackEngine::PrepareConnection()
 {
     phoneHelp().WaitForIdleState();
     const bool ok = ConnectDevice();

@@ -16,6 +16,8 @@ public:
     virtual void ShowState(int state, const QString &text) = 0;
     /// Empties the notes line (a new entity was selected).
     virtual void ClearNotes() {}
+    /// Shows `text` on the notes line ("Unable to make Connection").
+    virtual void ShowNotes(const QString &) {}
 };
 
 } // namespace VNOrvak

@@ -1,104 +1,109 @@
 #include "message_control.h"
 
-#include "numeric_value.h"
+#include "control_window.h"
+#include "display_renderer.h"
+#include "message_box_prompter.h"
+#include "reported_step.h"
 #include "state_renderers.h"
 
-#include "shared/environment.h"
-#include "shared/error.h"
-#include "shared/profile.h"
-#include "telephony/line_holder.h"
-
 #include <QLabel>
-
-#include <cmath>
-#include <limits>
-
-using namespace modVNQRN;
+#include <QPushButton>
 
 namespace VNOrvak
 {
 
+// The window's side: its children, and the rendering of the display states
+// the playback chooses.
+struct MessageControl::Private final : DisplayRenderer {
+    explicit Private(MessageControl &control) : w(buildControlWindow(&control)) {}
+
+    void ShowState(int state, const QString &text) override
+    {
+        const MessageStore &s = playback.core().store();
+        DisplayFacts facts;
+        facts.msEntityID = s.msEntityID;
+        facts.mbHasEntityMsgs = s.mbHasEntityMsgs;
+        facts.mlEntityMsgCnt = s.mlEntityMsgCnt;
+        facts.mlEntityPos = s.mlEntityPos;
+        facts.msgListEmpty = s.msMsgList.isEmpty();
+        facts.msMsgDir = s.msMsgDir;
+        facts.mbUseSoundCard = playback.core().useSoundCard();
+        renderDisplayState(w, state, text, facts);
+    }
+    void ClearNotes() override { w.lblNotes->clear(); }
+    void ShowNotes(const QString &text) override { w.lblNotes->setText(text); }
+
+    ControlWidgets w;
+    MessagePlayback playback;
+    bool mbEnabled = false;
+};
+
 MessageControl::MessageControl(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MessageControl"));
-    m_w = buildControlWindow(this);
-    connectButtons();
-    m_core.setRenderer(this);
-    connect(&m_core, &MessageControlCore::MsgUpdated, this, &MessageControl::MsgUpdated);
-    connect(&m_core, &MessageControlCore::FinishedPlayingNewMsg, this,
+    modVNQRN::useMessageBoxesByDefault();
+    d = std::make_unique<Private>(*this);
+    MessagePlayback *playback = &d->playback;
+    playback->setRenderer(d.get());
+    // A click has no caller to hand a failure to: it is reported.
+    const auto forward = [this, playback](QPushButton *button, void (MessagePlayback::*press)()) {
+        connect(button, &QPushButton::clicked, this,
+                [playback, press] { runReported([&] { (playback->*press)(); }); });
+    };
+    forward(d->w.cmdNewMsg, &MessagePlayback::newMessage);
+    forward(d->w.cmdPrevMsg, &MessagePlayback::previousEntity);
+    forward(d->w.cmdNextMsg, &MessagePlayback::nextEntity);
+    forward(d->w.cmdPlayAll, &MessagePlayback::playAll);
+    forward(d->w.cmdPlayLast, &MessagePlayback::playLast);
+    connect(playback, &MessagePlayback::MsgUpdated, this, &MessageControl::MsgUpdated);
+    connect(playback, &MessagePlayback::FinishedPlayingNewMsg, this,
             &MessageControl::FinishedPlayingNewMsg);
-    connect(&m_core, &MessageControlCore::IDChanged, this, &MessageControl::IDChanged);
+    connect(playback, &MessagePlayback::IDChanged, this, &MessageControl::IDChanged);
 }
 
 MessageControl::~MessageControl()
 {
-    m_core.setRenderer(nullptr);
+    // The playback may outlive the window by the calls still on the stack.
+    d->playback.setRenderer(nullptr);
+    d->playback.disconnect(this);
 }
 
 void MessageControl::InitializeForProgram(const QString &ProgramName)
 {
-    msProgramName = ProgramName;
-    InitEnvironment(ProgramName.left(2));
-    LoadSettings();
-    m_core.store().SetMessagesPath();
-    m_core.RescanMessages();
+    d->playback.InitializeForProgram(ProgramName);
     Q_EMIT MsgUpdated();
     InitializeForID(QString());
 }
 
-void MessageControl::LoadSettings()
-{
-    const QString soundCard = ReadProfileString(
-        QStringLiteral("Zuzidivuz"), QStringLiteral("SoundCard"), QStringLiteral("0"), gsLocalIni);
-    m_core.setUseSoundCard(std::round(NumericValue(soundCard)) != 0);
-    msTempFile = gsLocalPath + u"TEMP.vox";
-
-    const qint64 interval = qint64(ReadProfileInt(QStringLiteral("Messages"),
-                                                  QStringLiteral("MsgTimer"), 20, gsLocalIni)) *
-                            1000;
-    if (interval > std::numeric_limits<qint32>::max() ||
-        interval < std::numeric_limits<qint32>::min())
-        throw Error(errOverflow);
-    // A negative interval never fires, like 0.
-    m_core.setTimerInterval(static_cast<int>(std::max<qint64>(interval, 0)));
-
-    mbRenameOnStop = ReadProfileInt(QStringLiteral("Messages"), QStringLiteral("RenameOnStop"), 1,
-                                    gsLocalIni) != 0;
-}
-
 void MessageControl::InitializeForID(const QString &msgID, const QString &MsgCode)
 {
-    m_core.InitializeForID(msgID, MsgCode);
+    d->playback.InitializeForID(msgID, MsgCode);
 }
 
 void MessageControl::Terminate()
 {
-    clsPhoneHelp *helper = m_core.phoneHelp();
-    if (!helper)
-        return;
-    if (mPlayDepth > 0) {
-        // During a playback: stop it; the play procedure releases the helper
-        // once it has left, so no call still running uses a released board.
-        mbReleasePending = true;
-        mbStopRequested = true;
-        m_core.store().msPlayQueue.clear();
-        helper->StopMsg();
-        return;
-    }
-    releaseTelephony();
+    d->playback.Terminate();
 }
 
-void MessageControl::releaseTelephony()
+void MessageControl::ClickNewMsgButton()
 {
-    mbReleasePending = false;
-    clsPhoneHelp *helper = m_core.phoneHelp();
-    if (!helper)
-        return;
-    helper->WaitForIdleState();
-    VNOrvakTelephony::releaseLine(gsLocalIni);
-    m_core.releasePhoneHelp();
-    // The released helper's route is gone: the next playback connects again.
-    m_core.mbConnected = false;
+    d->playback.newMessage();
+}
+void MessageControl::ClickPrevMsgButton()
+{
+    d->playback.previousEntity();
+}
+void MessageControl::ClickNextMsgButton()
+{
+    d->playback.previousEntity();
+}
+void MessageControl::ClickPlayAllMsgButton()
+{
+    d->playback.playAll();
+}
+void MessageControl::ClickPlayLastMsgButton()
+{
+    d->playback.playLast();
 }
 
 QString MessageControl::GetRightItem(QString &sList, const QString &sDelim)
@@ -108,48 +113,44 @@ QString MessageControl::GetRightItem(QString &sList, const QString &sDelim)
 
 QDateTime MessageControl::LastMsgDate() const
 {
-    return m_core.store().mdLastMsgDate;
+    return d->playback.core().store().mdLastMsgDate;
 }
 QString MessageControl::Messages() const
 {
-    return m_core.store().msMsgList;
+    return d->playback.core().store().msMsgList;
 }
 qint32 MessageControl::MsgCnt() const
 {
-    return m_core.store().mlMsgCnt;
+    return d->playback.core().store().mlMsgCnt;
 }
 qint32 MessageControl::MsgTodayCnt() const
 {
-    return m_core.store().mlMsgTodayCnt;
+    return d->playback.core().store().mlMsgTodayCnt;
 }
 qint32 MessageControl::NewMsgCnt() const
 {
-    return m_core.store().mlNewMsgCnt;
+    return d->playback.core().store().mlNewMsgCnt;
+}
+
+bool MessageControl::Enabled() const
+{
+    return d->mbEnabled;
 }
 
 void MessageControl::SetEnabled(bool b)
 {
-    mbEnabled = b;
-    m_core.setTimerEnabled(b);
+    d->mbEnabled = b;
+    d->playback.core().setTimerEnabled(b);
 }
 
-void MessageControl::ShowState(int state, const QString &text)
+MessageControlCore &MessageControl::core()
 {
-    const MessageStore &s = m_core.store();
-    DisplayFacts facts;
-    facts.msEntityID = s.msEntityID;
-    facts.mbHasEntityMsgs = s.mbHasEntityMsgs;
-    facts.mlEntityMsgCnt = s.mlEntityMsgCnt;
-    facts.mlEntityPos = s.mlEntityPos;
-    facts.msgListEmpty = s.msMsgList.isEmpty();
-    facts.msMsgDir = s.msMsgDir;
-    facts.mbUseSoundCard = m_core.useSoundCard();
-    renderDisplayState(m_w, state, text, facts);
+    return d->playback.core();
 }
 
-void MessageControl::ClearNotes()
+MessagePlayback &MessageControl::playback()
 {
-    m_w.lblNotes->clear();
+    return d->playback;
 }
 
 } // namespace VNOrvak

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "control_window.h"
-#include "display_renderer.h"
 #include "message_control_core.h"
+#include "message_playback.h"
 
 #include <QDateTime>
 #include <QWidget>
+
+#include <memory>
 
 namespace VNOrvak
 {
@@ -23,6 +24,13 @@ namespace VNOrvak
 /// docs/errors.md); failures inside the polling are shown to the operator
 /// and written to the error log instead.
 ///
+/// The window is a view: the playback itself (the play procedures, the
+/// buttons' handlers, the route) is the windowless MessagePlayback behind it
+/// (playback()), whose state() tells what is playing.
+///
+/// Deleting the control is safe at any moment, also from inside one of its
+/// events and during a playback: the playback ends and the call is hung up.
+///
 /// COM identity (for an ActiveX wrapper of this control):
 ///   type library VNOrvak               {6B1E0D4A-3C59-4F7E-9A21-5D0C8E7B1A01}
 ///   class MessageControl               {6B1E0D4A-3C59-4F7E-9A21-5D0C8E7B1A02}
@@ -33,7 +41,7 @@ namespace VNOrvak
 ///                                      {6B1E0D4A-3C59-4F7E-9A21-5D0C8E7B1A06}
 ///                                      {6B1E0D4A-3C59-4F7E-9A21-5D0C8E7B1A07}
 /// The dispatch id of each member is given beside it.
-class MessageControl : public QWidget, private DisplayRenderer
+class MessageControl : public QWidget
 {
     Q_OBJECT
     /// 0x68030025: the latest modification time of any message file seen
@@ -92,11 +100,13 @@ public:
     qint32 MsgCnt() const;
     qint32 MsgTodayCnt() const;
     qint32 NewMsgCnt() const;
-    bool Enabled() const { return mbEnabled; }
+    bool Enabled() const;
     void SetEnabled(bool b);
 
     /// The windowless logic (message store, polling, events) behind the window.
-    MessageControlCore &core() { return m_core; }
+    MessageControlCore &core();
+    /// The playback behind the window: its state, its signals, stop().
+    MessagePlayback &playback();
 
 Q_SIGNALS:
     /// Dispatch id 1: declared for hosts written against it; never raised.
@@ -111,61 +121,8 @@ Q_SIGNALS:
     void MsgUpdated();
 
 private:
-    void ShowState(int state, const QString &text) override;
-    void ClearNotes() override;
-    void LoadSettings();
-    void releaseTelephony();
-
-    // The buttons (message_control_buttons.cpp).
-    void cmdNewMsg_Click();
-    void cmdPrevMsg_Click();
-    void cmdNextMsg_Click();
-    void cmdPlayAll_Click();
-    void cmdPlayLast_Click();
-    void selectAndPlayAll(const QString &msgID);
-    void connectButtons();
-    void clicked(void (MessageControl::*handler)());
-    void startAfresh();
-
-    // The playback route (device_connection.cpp).
-    bool ConnectDevice();
-    bool PrepareConnection();
-
-    // The play engine (play_engine.cpp).
-    void PlayAllMsgs(qint32 &lSkipSecs);
-    void PlayLastMsg(qint32 &lSkipSecs);
-    void PlayNewMsg(qint32 &lSkipSecs);
-    struct Played {
-        bool paused = false;  ///< Pause was pressed during the play
-        bool hungUp = false;  ///< the telephone hung up during the play
-        bool skipped = false; ///< nothing was played (Terminate came first)
-        QString failure;      ///< why the play failed; empty when it played
-        FileFacts file;       ///< the message file as its play began
-    };
-    Played PlayOneMessage(const QString &name, qint32 &lSkipSecs);
-    Played playMessage(QString &name, qint32 &lSkipSecs);
-    void markPlayed(const QString &name, const FileFacts &file);
-    bool playFailed(const QString &name, const Played &played);
-    bool connectForPlaying();
-    QString resolvedName(QString name);
-    void finishPlayback();
-    clsPhoneHelp &phoneHelp();
-    auto enterPlayback();
-
-    MessageControlCore m_core;
-    ControlWidgets m_w;
-    QString msProgramName;
-    QString msTempFile;
-    bool mbEnabled = false;
-    bool mbRenameOnStop = false;
-
-    // A Resume runs the play procedure that started the playback.
-    bool mbPlayAllMode = false;    ///< Play, Previous or Next started it (else Play Last)
-    bool mbPlayNewMode = false;    ///< New Msg started it
-    bool mbStopRequested = false;  ///< Stop was pressed during the playback
-    qint32 mlResumeSecs = 0;       ///< seconds of the paused message already played
-    int mPlayDepth = 0;            ///< play procedures running (nested through clicks)
-    bool mbReleasePending = false; ///< Terminate came during a playback
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace VNOrvak

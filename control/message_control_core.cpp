@@ -11,6 +11,7 @@
 #include "shared/prompter.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cmath>
 #include <cstring>
@@ -54,6 +55,8 @@ void MessageControlCore::applyTimer()
 
 void MessageControlCore::tmrCalls_Timer()
 {
+    ++m_pollDepth;
+    const auto left = qScopeGuard([this] { --m_pollDepth; });
     setTimerEnabled(false);
     const QString sOld = m_store.msMsgList;
     MessageListing listing;

@@ -131,6 +131,9 @@ public:
     static constexpr int kParkedGraceSecs = 60;
     /// Whether the last poll could not list the messages folder.
     bool folderOutage() const { return m_folderOutage; }
+    /// Whether a poll is running (its box or its MsgUpdated may be on the
+    /// stack): the owner must not delete the core before it has returned.
+    bool busy() const { return m_pollDepth > 0; }
 
 Q_SIGNALS:
     /// The message list has changed.
@@ -159,6 +162,7 @@ private:
     std::unique_ptr<clsPhoneHelp> mPhoneHelp;
     bool mbUseSoundCard = false;
     bool m_folderOutage = false;
+    int m_pollDepth = 0;
     QHash<QString, qint64> m_parkedSince; // parked names seen, since when (monotonic ms)
 };
 

@@ -10,6 +10,7 @@
 #include "shared/error_log.h"
 #include "shared/list_items.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -24,13 +25,23 @@ namespace VNOrvak
 namespace
 {
 
+// A message file that vanished between the listing and the look at it.
+Error missingFile(const QString &path)
+{
+    return Error(modVNQRN::errFileNotFound, u"File not found: " + QDir::toNativeSeparators(path));
+}
+
 // The modification time of a file of the folder, read from the disk.
 qint64 readModifiedSecs(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.isFile())
-        throw Error(modVNQRN::errFileNotFound);
-    return info.lastModified().toSecsSinceEpoch();
+        throw missingFile(path);
+    const QDateTime modified = info.lastModified();
+    if (!modified.isValid())
+        throw Error(modVNQRN::errPathFileAccess,
+                    u"Cannot read the time of " + QDir::toNativeSeparators(path));
+    return modified.toSecsSinceEpoch();
 }
 
 QString baseName(QString sFile)
@@ -73,17 +84,18 @@ public:
         m_todayEnd = QDateTime(today.addDays(1), QTime(0, 0)).toSecsSinceEpoch();
     }
 
-    // AddMessage with the file's time (nullopt: it could not be read).
-    // Returns whether the time still has to be reported as unreadable.
-    bool add(const QString &sFile, std::optional<qint64> secs)
+    // Adds a file with its time (nullopt: it could not be read, for the
+    // reason `noTime` gives). Returns whether the name was added; one that
+    // was not leaves a time that could not be read to the caller.
+    bool add(const QString &sFile, std::optional<qint64> secs, const Error &noTime)
     {
         // Only message files: a name of another form would shift the list's
         // 13-character steps.
         if (!IsMessageFileName(sFile))
-            return true;
+            return false;
         const QString sName = baseName(sFile);
         if (!needsListEntry(sName))
-            return true;
+            return false;
         if (sName.contains(u'N'))
             ++m_store.mlNewMsgCnt;
         ++m_store.mlMsgCnt;
@@ -92,10 +104,10 @@ public:
             if (*secs >= m_todayStart && *secs < m_todayEnd)
                 ++m_store.mlMsgTodayCnt;
         } else {
-            report(Error(modVNQRN::errFileNotFound));
+            report(noTime);
         }
         m_list.insert(sName);
-        return false;
+        return true;
     }
 
     void follow(qint64 secs)
@@ -250,7 +262,7 @@ bool MessageStore::addListedToEmptyList(const MessageListing &listing)
     for (const QList<ListedFile> *group : {&listing.newFiles, &listing.heardFiles}) {
         for (const ListedFile &f : *group) {
             if (f.modifiedSecs == ListedFile::kNoTime)
-                Batch::report(Error(modVNQRN::errFileNotFound));
+                Batch::report(missingFile(msMsgDir + f.name));
             else
                 batch.countTime(f.modifiedSecs);
         }
@@ -307,62 +319,25 @@ void MessageStore::addFiles(const QString &sFiles, const QList<ListedFile> *list
         more = begin < end;
 
         std::optional<qint64> secs;
+        // Why the time is missing, as the look at the file said.
+        Error noTime = missingFile(msMsgDir + sItem);
         try {
             const auto known = listedTime(itemBegin, itemEnd);
             secs = known ? *known : std::optional<qint64>(readModifiedSecs(msMsgDir + sItem));
         } catch (...) {
+            noTime = modVNQRN::currentError();
         }
         try {
-            const bool unreported = batch.add(sItem, secs);
+            const bool added = batch.add(sItem, secs, noTime);
             if (secs)
                 batch.follow(*secs);
-            else if (unreported)
-                Batch::report(Error(modVNQRN::errFileNotFound));
+            else if (!added)
+                Batch::report(noTime);
         } catch (...) {
             Batch::report(modVNQRN::currentError());
         }
     }
     batch.finish();
-}
-
-void MessageStore::AddMessage(QString sFile)
-{
-    Batch batch(*this);
-    try {
-        std::optional<qint64> secs;
-        try {
-            secs = readModifiedSecs(msMsgDir + sFile);
-        } catch (...) {
-        }
-        batch.add(sFile, secs);
-    } catch (...) {
-        Batch::report(modVNQRN::currentError());
-    }
-    batch.finish();
-}
-
-bool MessageStore::NeedsListEntry(QString sName)
-{
-    if (sName.isEmpty() || msMsgList.contains(sName))
-        return false;
-    if (sName.startsWith(u'N')) {
-        const QString heard = HeardName(sName);
-        if (msMsgList.contains(heard)) {
-            ++mlNewMsgCnt;
-            msMsgList.replace(heard, sName);
-            return false;
-        }
-    }
-    return true;
-}
-
-void MessageStore::UpdateMessageDates(QString sFile)
-{
-    const QDateTime d = QDateTime::fromSecsSinceEpoch(readModifiedSecs(msMsgDir + sFile));
-    if (d > mdLastMsgDate)
-        mdLastMsgDate = d;
-    if (d.date() == modVNQRN::appClock().now().date())
-        ++mlMsgTodayCnt;
 }
 
 void MessageStore::SelectEntityMessages()

@@ -58,23 +58,6 @@ public:
     /// name, go to otherFiles instead.
     void AddListedMessages(const MessageListing &listing);
 
-    /// Adds one file name: its base name goes into msMsgList (ordered by the
-    /// id's numeric value, then the ordering character, equal names in the
-    /// order added) unless it is no message file name (IsMessageFileName) or
-    /// NeedsListEntry() says no, and is counted. Failures are reported through
-    /// ReportError, and the name is still added.
-    void AddMessage(QString sFile);
-
-    /// Whether `sName` is to be added. False when msMsgList already contains
-    /// it as text; false too when it is a new name ("N...") whose heard twin
-    /// ("M...") is in the list, which then takes the new name in place and
-    /// counts as new.
-    bool NeedsListEntry(QString sName);
-
-    /// Counts `sFile` as today's when it was modified today and follows the
-    /// latest date. Throws modVNQRN::Error when the file cannot be found.
-    void UpdateMessageDates(QString sFile);
-
     /// Builds msEntityList and the entity fields from msMsgList and
     /// msEntityID; empties msPlayQueue and sets mlEntityPos to 0. The id is
     /// searched as text anywhere in the list. An empty msEntityID selects

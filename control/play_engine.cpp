@@ -1,4 +1,4 @@
-#include "message_control.h"
+#include "playback_engine.h"
 
 #include "display_states.h"
 #include "reported_step.h"
@@ -6,8 +6,6 @@
 #include "shared/error_log.h"
 #include "shared/list_items.h"
 #include "shared/prompter.h"
-
-#include <QPushButton>
 
 #include <QScopeGuard>
 #include <cerrno>
@@ -24,7 +22,6 @@ namespace
 constexpr auto kStopTones = u"0123456789#ABCD";
 constexpr qint32 kFileFormat = 1;
 constexpr qint32 kEndBeeps = 3;
-constexpr auto kPausedCaption = u"Res&ume";
 
 bool isNewName(const QString &name)
 {
@@ -35,17 +32,21 @@ bool isNewName(const QString &name)
 
 // Counts the running play procedures, so that a Terminate that arrives
 // during a playback releases the helper only once the outermost has left.
-auto MessageControl::enterPlayback()
+auto PlaybackEngine::enterPlayback()
 {
     ++mPlayDepth;
     return qScopeGuard([this] {
-        if (--mPlayDepth == 0 && mbReleasePending)
+        if (--mPlayDepth > 0)
+            return;
+        m_stopBeforePlay = false;
+        if (mbReleasePending)
             runReported([this] { releaseTelephony(); });
+        publish();
     });
 }
 
 // A failure to connect is reported and the procedure goes on, as after any step.
-bool MessageControl::connectForPlaying()
+bool PlaybackEngine::connectForPlaying()
 {
     bool connected = true;
     runReported([&] { connected = PrepareConnection(); });
@@ -53,14 +54,15 @@ bool MessageControl::connectForPlaying()
 }
 
 // The name to play now ("" when the message is gone); a failure keeps `name`.
-QString MessageControl::resolvedName(QString name)
+QString PlaybackEngine::resolvedName(QString name)
 {
     runReported([&] { name = m_core.ResolveMessageFile(name); });
     return name;
 }
 
-MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint32 &lSkipSecs)
+PlaybackEngine::Played PlaybackEngine::PlayOneMessage(const QString &name, qint32 &lSkipSecs)
 {
+    beginMessage(name, lSkipSecs);
     runReported([&] { m_core.ShowState(dsPlaying, name); });
     const QString destFile = msTempFile;
     const QString sourceFile = m_core.store().msMsgDir + name + u".vox";
@@ -70,7 +72,7 @@ MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint3
     // message that takes its name meanwhile.
     messageFileSystem().stat(sourceFile, played.file);
     // A Terminate while the call was being made: nothing more is played.
-    if (mbReleasePending) {
+    if (mbReleasePending || m_ending) {
         played.skipped = true;
     } else {
         const bool called = runReported([&] {
@@ -85,8 +87,8 @@ MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint3
         played.skipped = !called;
     }
     // Pause and Stop clicks ran inside the play call; they leave their mark
-    // on the Play button's caption and on mbStopRequested.
-    played.paused = m_w.cmdPlayAll->text() == QStringView(kPausedCaption);
+    // on what the Play button offers and on mbStopRequested.
+    played.paused = m_playAll == PlayAllButton::Resume;
     played.hungUp = wasConnected && !m_core.mbConnected;
     return played;
 }
@@ -95,7 +97,7 @@ MessageControl::Played MessageControl::PlayOneMessage(const QString &name, qint3
 // itself (another workstation marked it heard, or the purge removed it) is
 // looked up once more: its heard twin plays, or the operator hears that it
 // is gone. Only a play that failed with the file still there is a failure.
-MessageControl::Played MessageControl::playMessage(QString &name, qint32 &lSkipSecs)
+PlaybackEngine::Played PlaybackEngine::playMessage(QString &name, qint32 &lSkipSecs)
 {
     const Played played = PlayOneMessage(name, lSkipSecs);
     FileFacts now;
@@ -113,16 +115,19 @@ MessageControl::Played MessageControl::playMessage(QString &name, qint32 &lSkipS
 }
 
 // A new message just heard: it takes its heard name and the host is told.
-void MessageControl::markPlayed(const QString &name, const FileFacts &file)
+void PlaybackEngine::markPlayed(const QString &name, const FileFacts &file)
 {
     runReported([&] { m_core.MarkHeard(name, file); });
-    runReported([&] { Q_EMIT FinishedPlayingNewMsg(); });
+    runReported([&] {
+        if (m_owner)
+            Q_EMIT m_owner->FinishedPlayingNewMsg();
+    });
 }
 
 // A message that did not play stays as it was: nobody heard it. The operator
 // learns which one and why, and the playback ends there (with a broken
 // sound card the next message would fail the same way).
-bool MessageControl::playFailed(const QString &name, const Played &played)
+bool PlaybackEngine::playFailed(const QString &name, const Played &played)
 {
     if (played.skipped) {
         m_core.store().msPlayQueue.clear();
@@ -145,22 +150,22 @@ bool MessageControl::playFailed(const QString &name, const Played &played)
     return true;
 }
 
-void MessageControl::finishPlayback()
+void PlaybackEngine::finishPlayback()
 {
     if (!m_core.useSoundCard())
         runReported([&] { phoneHelp().PlayTone(kEndBeeps); });
     runReported([&] { m_core.UpdateDisplayState(); });
 }
 
-void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
+void PlaybackEngine::PlayAllMsgs(qint32 &lSkipSecs)
 {
     const auto playback = enterPlayback();
-    if (!connectForPlaying())
+    if (m_ending || !connectForPlaying() || m_stopBeforePlay)
         return;
     MessageStore &store = m_core.store();
     if (store.msPlayQueue.isEmpty())
         store.msPlayQueue = store.msEntityList;
-    if (m_w.cmdPlayAll->text() != QStringView(kPausedCaption))
+    if (m_playAll != PlayAllButton::Resume)
         store.mlEntityPos = 0;
     while (!store.msPlayQueue.isEmpty()) {
         QString name = GetLeftItem(store.msPlayQueue, QStringLiteral(","));
@@ -190,10 +195,10 @@ void MessageControl::PlayAllMsgs(qint32 &lSkipSecs)
     finishPlayback();
 }
 
-void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
+void PlaybackEngine::PlayLastMsg(qint32 &lSkipSecs)
 {
     const auto playback = enterPlayback();
-    if (!connectForPlaying())
+    if (m_ending || !connectForPlaying() || m_stopBeforePlay)
         return;
     MessageStore &store = m_core.store();
     QString copy = store.msEntityList;
@@ -218,10 +223,10 @@ void MessageControl::PlayLastMsg(qint32 &lSkipSecs)
     finishPlayback();
 }
 
-void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
+void PlaybackEngine::PlayNewMsg(qint32 &lSkipSecs)
 {
     const auto playback = enterPlayback();
-    if (!connectForPlaying())
+    if (m_ending || !connectForPlaying() || m_stopBeforePlay)
         return;
     MessageStore &store = m_core.store();
     // The entity's first new message; its last message when none is new.
@@ -244,8 +249,9 @@ void MessageControl::PlayNewMsg(qint32 &lSkipSecs)
     mlResumeSecs = 0;
     if (played.hungUp)
         return;
-    // With "RenameOnStop" on, a new message the operator stopped counts as heard.
-    if (mbStopRequested && !mbRenameOnStop)
+    // With "RenameOnStop" on, a new message the operator stopped counts as
+    // heard; one cut off because the control went away does not.
+    if (m_ending || (mbStopRequested && !mbRenameOnStop))
         return;
     markPlayed(name, played.file);
     finishPlayback();

@@ -21,7 +21,7 @@ namespace VNOrvak
 namespace
 {
 
-// The playback state as the control's play buttons show it.
+// The playback state as the control's playback tells it, and its buttons.
 class PlayButtons
 {
 public:
@@ -31,17 +31,10 @@ public:
     {
         return m_control.findChild<QPushButton *>(QString::fromLatin1(name));
     }
-    QString caption(const char *name) const
-    {
-        QPushButton *b = button(name);
-        return b ? b->text() : QString();
-    }
-    bool playing() const { return caption("cmdPlayAll") == u"Pau&se"; }
-    bool paused() const { return caption("cmdPlayAll") == u"Res&ume"; }
-    bool idle() const
-    {
-        return caption("cmdPlayAll") == u"&Play" && caption("cmdPlayLast") == u"Play &Last";
-    }
+    PlaybackState::Phase phase() const { return m_control.playback().state().phase; }
+    bool playing() const { return phase() == PlaybackState::Phase::Playing; }
+    bool paused() const { return phase() == PlaybackState::Phase::Paused; }
+    bool idle() const { return phase() == PlaybackState::Phase::Idle; }
 
 private:
     MessageControl &m_control;

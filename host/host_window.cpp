@@ -162,7 +162,7 @@ HostWindow::HostWindow(QWidget *parent) : QWidget(parent)
                        : QStringLiteral("Only entities with new messages: off"));
         m_picker->setOnlyNew(on);
     });
-    connect(m_watch, &PlaybackWatch::stateChanged, this, [this](const ConsolePlaybackState &s) {
+    connect(m_watch, &PlaybackWatch::stateChanged, this, [this](const PlaybackState &s) {
         m_panel->showState(s);
         const QString words = u"Playback: " + playbackWords(s);
         if (words != m_lastPlaybackLine)
@@ -359,10 +359,9 @@ void HostWindow::showEntityMessages()
 {
     const MessageStore &store = m_control->core().store();
     m_table->showMessages(entityMessages(m_control->Messages(), store.msEntityID, store.msMsgDir));
-    const ConsolePlaybackState &s = m_watch->state();
-    m_table->setPlaying(s.phase != ConsolePlaybackState::Phase::Idle && s.entity == store.msEntityID
-                            ? s.position
-                            : 0);
+    const PlaybackState &s = m_watch->state();
+    m_table->setPlaying(
+        s.phase != PlaybackState::Phase::Idle && s.entity == store.msEntityID ? s.position : 0);
 }
 
 void HostWindow::showTotals()

@@ -15,9 +15,9 @@
 namespace VNOrvak
 {
 
-using Phase = ConsolePlaybackState::Phase;
+using Phase = PlaybackState::Phase;
 
-QString playbackWords(const ConsolePlaybackState &s)
+QString playbackWords(const PlaybackState &s)
 {
     if (s.phase == Phase::Idle)
         return QObject::tr("Not playing");
@@ -69,7 +69,7 @@ PlaybackPanel::PlaybackPanel(QWidget *parent) : QWidget(parent)
     m_elapsed->setAccessibleDescription(tr("Elapsed and total length, minutes and seconds"));
 }
 
-void PlaybackPanel::showState(const ConsolePlaybackState &state)
+void PlaybackPanel::showState(const PlaybackState &state)
 {
     const bool announceIt = state.phase != m_state.phase || state.message != m_state.message ||
                             state.entity != m_state.entity;

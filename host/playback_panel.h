@@ -20,7 +20,7 @@ class PlaybackPanel : public QWidget
 public:
     explicit PlaybackPanel(QWidget *parent = nullptr);
 
-    void showState(const ConsolePlaybackState &state);
+    void showState(const PlaybackState &state);
     void showElapsed(double playedSeconds);
 
     /// "0:12 / 0:40" while a message plays or is paused, else "".
@@ -38,11 +38,11 @@ private:
     QLabel *m_now = nullptr;
     QProgressBar *m_bar = nullptr;
     QLabel *m_elapsed = nullptr;
-    ConsolePlaybackState m_state;
+    PlaybackState m_state;
     QString m_announcement;
 };
 
 /// The words said when the playback reaches `state`.
-QString playbackWords(const ConsolePlaybackState &state);
+QString playbackWords(const PlaybackState &state);
 
 } // namespace VNOrvak

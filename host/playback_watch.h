@@ -1,38 +1,22 @@
 #pragma once
 
-#include <QDateTime>
+#include "control/playback_state.h"
+
 #include <QObject>
-#include <QString>
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 namespace VNOrvak
 {
 
 class MessageControl;
+class MessagePlayback;
 
-/// What the console shows of a playback.
-struct ConsolePlaybackState {
-    enum class Phase { Idle, Playing, Paused };
-    Phase phase = Phase::Idle;
-    QString entity;           ///< the entity whose messages play ("" when none)
-    QString message;          ///< the 12-character name being played ("" when idle)
-    int position = 0;         ///< n of m within the entity's messages (0 when idle)
-    int count = 0;            ///< m
-    QDateTime callDate;       ///< the message file's date
-    double lengthSeconds = 0; ///< from the file size
-    double playedSeconds = 0; ///< so far
-
-    /// Equal in every field but playedSeconds.
-    bool sameAs(const ConsolePlaybackState &other) const;
-};
-
-/// The console's view of the control's playback: the phase, the message and
-/// how far it has played. It follows what the control shows (the play
-/// buttons' captions and the control's store), so it also sees playbacks the
-/// operator started with the mouse. Checked every 100 ms while the event loop
-/// runs, which it does during a playback too.
+/// The console's view of the control's playback (MessageControl::playback()),
+/// with what the console adds: stopping a playback and then doing something
+/// once it has returned.
 class PlaybackWatch : public QObject
 {
     Q_OBJECT
@@ -40,8 +24,8 @@ class PlaybackWatch : public QObject
 public:
     explicit PlaybackWatch(MessageControl &control, QObject *parent = nullptr);
 
-    const ConsolePlaybackState &state() const { return m_state; }
-    bool active() const { return m_state.phase != ConsolePlaybackState::Phase::Idle; }
+    const PlaybackState &state() const { return m_state; }
+    bool active() const { return m_state.phase != PlaybackState::Phase::Idle; }
     /// Ends a running or paused playback as Stop does. False when nothing
     /// was playing.
     bool stop();
@@ -53,24 +37,19 @@ public:
     void stopThen(std::function<void()> next);
     /// Whether a stopThen() is waiting for the playback to return.
     bool stopping() const { return !m_pending.empty(); }
-    /// Reads the control again now (the timer does it every 100 ms).
+    /// Reads the playback's state again now (its signals keep it current).
     void refresh();
 
 Q_SIGNALS:
     /// Any field but playedSeconds changed.
-    void stateChanged(const VNOrvak::ConsolePlaybackState &state);
+    void stateChanged(const VNOrvak::PlaybackState &state);
     /// About once a second while playing.
     void elapsed(double playedSeconds);
 
 private:
-    ConsolePlaybackState read() const;
-
     MessageControl &m_control;
-    ConsolePlaybackState m_state;
-    QTimer m_timer;
-    qint64 m_runningSinceMs = -1; // monotonic; -1 while not playing
-    double m_playedBefore = 0;    // seconds played of this message before the last resume
-    int m_lastWholeSecond = -1;
+    MessagePlayback &m_playback;
+    PlaybackState m_state;
     int m_startLevel = -1; // the event-loop level the playback was started from
     std::vector<std::function<void()>> m_pending;
     int m_pendingLevel = 0;

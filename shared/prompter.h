@@ -24,8 +24,9 @@ enum class MousePointer : int {
 inline constexpr char16_t kDefaultTitle[] = u"VN-Orvak";
 
 /// What the product shows the operator outside its own window: modal message
-/// boxes with an OK button, and the mouse pointer. The product uses a Qt
-/// implementation; tests and tools install their own with setAppPrompter().
+/// boxes with an OK button, and the mouse pointer. The control brings a Qt
+/// implementation (control/message_box_prompter.h); tests and tools install
+/// their own with setAppPrompter().
 class Prompter
 {
 public:
@@ -36,14 +37,6 @@ public:
     virtual void setMousePointer(MousePointer pointer) = 0;
 };
 
-/// QMessageBox and the application's override cursor.
-class QtPrompter final : public Prompter
-{
-public:
-    void messageBox(const QString &text, MsgBoxIcon icon, const QString &title) override;
-    void setMousePointer(MousePointer pointer) override;
-};
-
 /// For programs without windows: boxes are printed on standard error.
 class ConsolePrompter final : public Prompter
 {
@@ -52,11 +45,15 @@ public:
     void setMousePointer(MousePointer) override {}
 };
 
-/// The prompter in use on this thread: the one installed, else a QtPrompter
-/// in a widget application, else a ConsolePrompter.
+/// The prompter in use on this thread: the one installed, else the default
+/// one (the control's message boxes in a widget application), else a
+/// ConsolePrompter.
 Prompter &appPrompter();
 /// Installs `prompter` (not owned; nullptr goes back to the default).
 void setAppPrompter(Prompter *prompter);
+/// Sets the prompter used while none is installed (not owned; nullptr for
+/// the ConsolePrompter).
+void setDefaultPrompter(Prompter *prompter);
 
 /// Shows a box with the default title.
 void MsgBox(const QString &text, MsgBoxIcon icon = MsgBoxIcon::None);

@@ -1,5 +1,6 @@
 #include "clsPhoneHelp.h"
 
+#include "line_holder.h"
 #include "port_log.h"
 #include "voice_board_registry.h"
 
@@ -65,7 +66,21 @@ clsPhoneHelp::clsPhoneHelp(QObject *parent) : QObject(parent)
     DetectDevices();
 }
 
-clsPhoneHelp::~clsPhoneHelp() = default;
+clsPhoneHelp::~clsPhoneHelp()
+{
+    // Deleted during a call (its owner went away): the telephone must not
+    // stay off the hook. The owner hears nothing more; the line is given free.
+    if (!mblnConnected || !mVoiceCtl || mVoiceCtl->TrunkChannel() < 0)
+        return;
+    try {
+        WritePortLog(QStringLiteral("Disconnect Call"));
+        mVoiceCtl->StopVoice();
+        mVoiceCtl->HangUp();
+        VNOrvakTelephony::releaseLine(gsLocalIni);
+    } catch (...) {
+        WriteLog(ErrorMessage(currentError(), QStringLiteral("VN-PHoneHelp")));
+    }
+}
 
 void clsPhoneHelp::DetectDevices()
 {

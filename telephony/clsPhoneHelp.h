@@ -3,6 +3,7 @@
 #include "voice_bocx.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -26,7 +27,9 @@ class Error;
 /// "VN-PHoneHelp"; the operation then returns false or empty text.
 ///
 /// Blocking operations and waits keep the event loop running, so clicks
-/// (StopMsg, PauseMsg) and the board's hang-up arrive while they run.
+/// (StopMsg, PauseMsg) and the board's hang-up arrive while they run. The
+/// helper may be deleted meanwhile (its owner went away): the operation then
+/// returns at once and touches nothing of it.
 class clsPhoneHelp : public QObject
 {
     Q_OBJECT
@@ -39,7 +42,8 @@ public:
     /// and detects the voice board and the wave device. Throws Error when a
     /// setting is out of range or the board cannot be queried.
     explicit clsPhoneHelp(QObject *parent = nullptr);
-    /// Releases the board; nothing is hung up and no setting is written.
+    /// Hangs up a call still up and releases the board; no setting is
+    /// written and no event is raised.
     ~clsPhoneHelp() override;
 
     /// True once StopMsg has stopped the current action; RecordMsg clears it.
@@ -82,6 +86,12 @@ public:
     void setPlayFailureShownByCaller(bool byCaller) { mblnPlayFailureByCaller = byCaller; }
     /// Beeps `numbeeps` times (one long beep for 1, none for 0 or less).
     void PlayTone(qint32 numbeeps);
+    /// Whether PlayWithVoiceBoard or PlayWithSoundCard is playing its file
+    /// now (not during the beeps before it).
+    bool Playing() const { return mblnPlaying; }
+    /// The whole seconds the current play has played so far (the last play's
+    /// once it has ended), without the seconds skipped; 0 with no route.
+    qint32 PlayedSeconds() const;
     /// Stops the current play or recording and sets ActionStopped.
     void StopMsg();
     /// Stops the current play and returns the whole seconds it played, as
@@ -105,6 +115,9 @@ Q_SIGNALS:
     void CallerHangup();
 
 private:
+    /// Whether the helper still exists after a call that ran the event loop.
+    using Alive = QPointer<clsPhoneHelp>;
+
     void DetectDevices();
     void WritePortLog(const QString &text);
     void WaitSeconds(qint32 seconds);
@@ -118,6 +131,7 @@ private:
 
     std::unique_ptr<VoiceBocxLib::VoiceBocx> mVoiceCtl;
     bool mblnConnected = false;
+    bool mblnPlaying = false;
     bool mblnActionStopped = false;
     bool mblnDisconnectOnHangup = false;
     bool mblnPortLog = false;

@@ -47,6 +47,7 @@ bool clsPhoneHelp::ConnectPhone(const QString &ProgramName)
 {
     if (mblnConnected)
         return true;
+    const Alive alive(this);
     try {
         if (ProgramName.isEmpty()) {
             MsgBox(QStringLiteral("Please assign a program name before connecting"),
@@ -80,17 +81,24 @@ bool clsPhoneHelp::ConnectPhone(const QString &ProgramName)
         mVoiceCtl->SetParameter(kParamRingWait, mlngRingWait);
         WritePortLog(u"Making Call=" + mstrConnectString);
         WaitSeconds(1);
+        if (!alive)
+            return false;
         mblnConnected = true;
 
         mVoiceCtl->Dial(mstrConnectString, true);
+        if (!alive)
+            return false;
         if (mVoiceCtl->CallStatus() == kCallAnswered) {
             WritePortLog(QStringLiteral("Connection succeeded"));
             const qint64 start = appClock().monotonicMs();
             mlngAnsPlayDelay = ReadProfileInt(QStringLiteral("TelMon"),
                                               QStringLiteral("AnsPlayDelay"), 0, gsLocalIni);
             WritePortLog(u"Delaying playing by " + QString::number(mlngAnsPlayDelay) + u" seconds");
-            while (msecsSince(start) < qint64(mlngAnsPlayDelay) * 1000)
+            while (msecsSince(start) < qint64(mlngAnsPlayDelay) * 1000) {
                 waitPass();
+                if (!alive)
+                    return false;
+            }
             WritePortLog(QStringLiteral("Finshed Delay"));
             return true;
         }
@@ -101,11 +109,12 @@ bool clsPhoneHelp::ConnectPhone(const QString &ProgramName)
                    u"Make sure the phone has a ring tone " + u"\r\n" +
                    u"and is plugged into message port " + port,
                MsgBoxIcon::Information);
-        if (mVoiceCtl->CallStatus() == kCallFailed)
+        if (alive && mVoiceCtl->CallStatus() == kCallFailed)
             DisconnectCall(QString());
         return false;
     } catch (...) {
-        ReportError(currentError(), QStringLiteral("VN-PHoneHelp"));
+        if (alive)
+            ReportError(currentError(), QStringLiteral("VN-PHoneHelp"));
         return false;
     }
 }
@@ -135,6 +144,7 @@ void clsPhoneHelp::DisconnectCall(const QString &filepath)
 {
     if (!mblnConnected)
         return;
+    const Alive alive(this);
     try {
         mblnDisconnectOnHangup = true;
         WritePortLog(QStringLiteral("Disconnect Call"));
@@ -145,8 +155,11 @@ void clsPhoneHelp::DisconnectCall(const QString &filepath)
         if (!filepath.isEmpty() && QFileInfo(filepath).isFile() && !QFile::remove(filepath))
             throw Error(errPermissionDenied);
         Q_EMIT CallerHangup();
-        mblnDisconnectOnHangup = false;
+        if (alive)
+            mblnDisconnectOnHangup = false;
     } catch (...) {
+        if (!alive)
+            return;
         const Error error = currentError();
         if (mVoiceCtl->CallStatus() != kFarEndGone) {
             ReportError(error, QStringLiteral("VN-PHoneHelp"));
@@ -161,7 +174,8 @@ void clsPhoneHelp::DisconnectCall(const QString &filepath)
             mblnConnected = false;
             releaseLine(gsLocalIni);
             Q_EMIT CallerHangup();
-            mblnDisconnectOnHangup = false;
+            if (alive)
+                mblnDisconnectOnHangup = false;
         }
     }
 }
@@ -170,17 +184,22 @@ void clsPhoneHelp::WaitForIdleState()
 {
     if (!mblnConnected)
         return;
+    const Alive alive(this);
     try {
         mblnDisconnectOnHangup = false;
         const qint64 start = appClock().monotonicMs();
         if (mVoiceCtl->TrunkChannel() != -1) {
             for (;;) {
                 QCoreApplication::processEvents();
+                if (!alive)
+                    return;
                 if (msecsSince(start) > kIdleWaitMs) {
                     appPrompter().messageBox(u"Waited longer than 30 seconds for an idle state" +
                                                  QStringLiteral("\r\n") +
                                                  u"Check to make sure messages are not playing",
                                              MsgBoxIcon::Information, QStringLiteral("Idle State"));
+                    if (!alive)
+                        return;
                     break;
                 }
                 if (mVoiceCtl->ChannelState() == kChannelIdle)
@@ -190,7 +209,8 @@ void clsPhoneHelp::WaitForIdleState()
         }
         mblnDisconnectOnHangup = true;
     } catch (...) {
-        failedWithHangupCheck(currentError());
+        if (alive)
+            failedWithHangupCheck(currentError());
     }
 }
 
@@ -198,13 +218,16 @@ void clsPhoneHelp::mVoiceCtl_CallerHangup()
 {
     if (!mblnDisconnectOnHangup)
         return;
+    const Alive alive(this);
     DisconnectCall(QString());
-    mblnConnected = false;
+    if (alive)
+        mblnConnected = false;
 }
 
 void clsPhoneHelp::WaitSeconds(qint32 seconds)
 {
+    const Alive alive(this);
     const qint64 start = appClock().monotonicMs();
-    while (msecsSince(start) < qint64(seconds) * 1000)
+    while (alive && msecsSince(start) < qint64(seconds) * 1000)
         waitPass();
 }

@@ -91,19 +91,27 @@ void clsPhoneHelp::PlayWithVoiceBoard(const QString &destFile, const QString &so
     mstrPlayFailure.clear();
     if (!mblnConnected)
         return;
+    const Alive alive(this);
     try {
         mblnDisconnectOnHangup = false;
         if (skipsecs == 0 && !sourceFile.isEmpty())
             copyForFreshStart(destFile, sourceFile);
         PlayTone(destFile.left(1).toUpper() == u"N" ? 2 : 1);
         // A hang-up during the beeps has closed the route: nothing to play into.
-        if (mblnConnected) {
+        if (alive && mblnConnected) {
             mblnDisconnectOnHangup = false;
             WritePortLog(u"PlayingFile=" + destFile);
+            mblnPlaying = true;
             mVoiceCtl->PlayFile(destFile, fileFormat, stoptones, skipsecs);
+            if (!alive)
+                return;
+            mblnPlaying = false;
             mblnDisconnectOnHangup = true;
         }
     } catch (...) {
+        if (!alive)
+            return;
+        mblnPlaying = false;
         playFailed(currentError(), true);
     }
 }
@@ -114,14 +122,21 @@ void clsPhoneHelp::PlayWithSoundCard(const QString &destFile, const QString &sou
     mstrPlayFailure.clear();
     if (!mblnConnected)
         return;
+    const Alive alive(this);
     try {
         if (skipsecs == 0 && !sourceFile.isEmpty())
             copyForFreshStart(destFile, sourceFile);
         if (skipsecs > 0)
             skipsecs = 0;
         WritePortLog(u"Playing file=" + destFile);
+        mblnPlaying = true;
         mVoiceCtl->PlayFile(destFile, fileFormat, QString(), skipsecs);
+        if (alive)
+            mblnPlaying = false;
     } catch (...) {
+        if (!alive)
+            return;
+        mblnPlaying = false;
         playFailed(currentError(), false);
     }
 }
@@ -151,19 +166,22 @@ void clsPhoneHelp::PlayTone(qint32 numbeeps)
 {
     if (!mblnConnected)
         return;
+    const Alive alive(this);
     try {
         mblnDisconnectOnHangup = false;
         if (numbeeps == 1) {
             mVoiceCtl->GenerateTone(kToneFrequency, kToneLevel, 2);
         } else {
-            for (qint32 i = 0; i < numbeeps; ++i) {
+            for (qint32 i = 0; i < numbeeps && alive; ++i) {
                 mVoiceCtl->GenerateTone(kToneFrequency, kToneLevel, 1);
                 QCoreApplication::processEvents();
             }
         }
-        mblnDisconnectOnHangup = true;
+        if (alive)
+            mblnDisconnectOnHangup = true;
     } catch (...) {
-        failedWithHangupCheck(currentError());
+        if (alive)
+            failedWithHangupCheck(currentError());
     }
 }
 
@@ -178,6 +196,17 @@ void clsPhoneHelp::StopMsg()
         mblnDisconnectOnHangup = false;
     } catch (...) {
         failedWithHangupCheck(currentError());
+    }
+}
+
+qint32 clsPhoneHelp::PlayedSeconds() const
+{
+    if (!mblnConnected)
+        return 0;
+    try {
+        return mVoiceCtl->ElapsedSeconds();
+    } catch (...) {
+        return 0;
     }
 }
 
@@ -201,15 +230,18 @@ bool clsPhoneHelp::RecordMsg(const QString &recordfile, const QString &serverfil
 {
     if (!mblnConnected)
         return false;
+    const Alive alive(this);
     try {
         mblnActionStopped = false;
         WritePortLog(u"Playing Greeting=" + mstrGreetingFile);
         mVoiceCtl->PlayFile(mstrGreetingFile, kRecordFormat);
-        if (mblnActionStopped)
+        if (!alive || mblnActionStopped)
             return false;
         removeIfPresent(recordfile);
         WritePortLog(u"Recording Message= " + recordfile);
         mVoiceCtl->RecordFile(recordfile, kRecordFormat, mlngMaxRecordTime, mlngSilenceTime);
+        if (!alive)
+            return false;
         if (!QFileInfo(recordfile).isFile()) {
             MsgBox(QStringLiteral("Unable to complete recording"), MsgBoxIcon::Information);
             return false;
@@ -218,7 +250,8 @@ bool clsPhoneHelp::RecordMsg(const QString &recordfile, const QString &serverfil
         mblnDisconnectOnHangup = true;
         return true;
     } catch (...) {
-        failedWithHangupCheck(currentError());
+        if (alive)
+            failedWithHangupCheck(currentError());
         return false;
     }
 }
@@ -228,15 +261,22 @@ QString clsPhoneHelp::GetDigits(const QString &prompt, qint32 numdigits, const Q
     if (!mblnConnected)
         return {};
     QString response;
+    const Alive alive(this);
     try {
         mblnDisconnectOnHangup = false;
         WritePortLog(u"Play File=" + prompt);
         mVoiceCtl->PlayPrompt(prompt);
+        if (!alive)
+            return {};
         response = mVoiceCtl->CollectDigits(numdigits, mlngKeysTimeOut, 0);
+        if (!alive)
+            return {};
         response = ValidateInput(response);
         WritePortLog(u"Response=" + response);
         mblnDisconnectOnHangup = true;
     } catch (...) {
+        if (!alive)
+            return {};
         failedWithHangupCheck(currentError());
     }
     return response;

@@ -1,5 +1,7 @@
 #include "simulated_voice_board.h"
 
+#include "collected_digits.h"
+
 #include <QFile>
 
 #include <cmath>
@@ -98,7 +100,7 @@ void SimulatedVoiceBoard::pressKeys(const QString &keys)
                 return;
             }
         }
-    } else if (m_currentOp == SimOp::CollectDigits && digitsComplete()) {
+    } else if (m_currentOp == SimOp::CollectDigits && digitsComplete(m_digits, m_digitCount)) {
         m_current->finish(SimEnding::Done);
     }
 }
@@ -264,35 +266,18 @@ void SimulatedVoiceBoard::PlayPrompt(const QString &path)
         throw voiceBocxError(vbErrFarEndGone);
 }
 
-bool SimulatedVoiceBoard::digitsComplete() const
-{
-    const qsizetype hash = m_digits.indexOf(u'#');
-    return m_digits.size() >= m_digitCount || (hash >= 0 && hash < m_digitCount);
-}
-
-QString SimulatedVoiceBoard::takeDigits()
-{
-    qsizetype n = std::min<qsizetype>(m_digitCount, m_digits.size());
-    const qsizetype hash = m_digits.indexOf(u'#');
-    if (hash >= 0 && hash < n)
-        n = hash + 1;
-    const QString taken = m_digits.left(n);
-    m_digits.remove(0, n);
-    return taken;
-}
-
 QString SimulatedVoiceBoard::CollectDigits(qint32 count, qint32 timeoutSeconds, qint16)
 {
     requireCall();
     takeFailure(SimOp::CollectDigits);
     m_digitCount = std::max<qint32>(1, count);
-    if (!digitsComplete()) {
+    if (!digitsComplete(m_digits, m_digitCount)) {
         const Outcome out = runOperation(SimOp::CollectDigits, kChannelDigits,
                                          timeoutSeconds > 0 ? timeoutSeconds : -1.0);
         if (out.ending == SimEnding::HangUp)
             throw voiceBocxError(vbErrFarEndGone);
     }
-    return takeDigits();
+    return takeDigits(m_digits, m_digitCount);
 }
 
 void SimulatedVoiceBoard::RecordFile(const QString &path, qint32, qint32 maxSeconds,

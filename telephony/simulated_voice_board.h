@@ -111,8 +111,6 @@ private:
     void requireCall();
     void takeFailure(SimOp op);
     Outcome runOperation(SimOp op, qint32 state, double lengthSeconds);
-    bool digitsComplete() const;
-    QString takeDigits();
 
     Settings m_settings;
     qint32 m_callStatus = 0;

@@ -1,5 +1,7 @@
 #include "sip_voice_board.h"
 
+#include "telephony/collected_digits.h"
+
 #include "call_audio.h"
 #include "sip_engine.h"
 
@@ -328,7 +330,7 @@ void SipVoiceBoard::onKey(quint64 call, QChar key)
     if (call != m_call || !m_callUp)
         return;
     m_digits += key;
-    if (m_wait && m_wait->state == kChannelDigits && digitsComplete())
+    if (m_wait && m_wait->state == kChannelDigits && digitsComplete(m_digits, m_digitCount))
         finishWait(LineEnding::End);
 }
 
@@ -464,28 +466,11 @@ void SipVoiceBoard::RecordFile(const QString &path, qint32, qint32 maxSeconds,
     }
 }
 
-bool SipVoiceBoard::digitsComplete() const
-{
-    const qsizetype hash = m_digits.indexOf(u'#');
-    return m_digits.size() >= m_digitCount || (hash >= 0 && hash < m_digitCount);
-}
-
-QString SipVoiceBoard::takeDigits()
-{
-    qsizetype n = std::min<qsizetype>(m_digitCount, m_digits.size());
-    const qsizetype hash = m_digits.indexOf(u'#');
-    if (hash >= 0 && hash < n)
-        n = hash + 1;
-    const QString taken = m_digits.left(n);
-    m_digits.remove(0, n);
-    return taken;
-}
-
 QString SipVoiceBoard::CollectDigits(qint32 count, qint32 timeoutSeconds, qint16)
 {
     requireCall();
     m_digitCount = std::max<qint32>(1, count);
-    if (!digitsComplete()) {
+    if (!digitsComplete(m_digits, m_digitCount)) {
         Wait w(kChannelDigits);
         m_wait = &w;
         w.run(timeoutSeconds > 0 ? scaledMs(qint64(timeoutSeconds) * 1000) : -1);
@@ -496,7 +481,7 @@ QString SipVoiceBoard::CollectDigits(qint32 count, qint32 timeoutSeconds, qint16
             throw voiceBocxError(vbErrFarEndGone);
         }
     }
-    return takeDigits();
+    return takeDigits(m_digits, m_digitCount);
 }
 
 } // namespace VoiceBocxLib

@@ -95,8 +95,6 @@ private:
     void playAudio(const QString &path, const QString &stopKeys, qint32 skipSeconds,
                    bool clearKeys);
     void finishWait(LineEnding ending, const LineResult &result = {});
-    bool digitsComplete() const;
-    QString takeDigits();
     int scaledMs(qint64 ms) const;
 
     void onDialFinished(quint64 call, int status, const QString &reason);

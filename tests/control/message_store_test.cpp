@@ -61,6 +61,13 @@ TEST_F(MessageStoreTest, TodaysCountFollowsTheClockAcrossMidnight)
     store.ClearMessages();
     store.AddListedMessages(listing);
     EXPECT_EQ(store.mlMsgTodayCnt, 0);
+    // A file stamped at the very start of tomorrow is not today's.
+    clock.set(QDateTime(QDate(2026, 3, 14), QTime(23, 59, 59)));
+    write(QStringLiteral("NA000000003A.vox"), QDateTime(QDate(2026, 3, 15), QTime(0, 0)));
+    store.ClearMessages();
+    store.AddListedMessages(VNOrvak::ListMessageFiles(store.msMsgDir));
+    EXPECT_EQ(store.mlMsgCnt, 3);
+    EXPECT_EQ(store.mlMsgTodayCnt, 1);
 }
 
 TEST_F(MessageStoreTest, UnreadableFilesAreReportedOnceAndTheScanGoesOn)

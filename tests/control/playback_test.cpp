@@ -264,6 +264,26 @@ TEST_P(FourMessages, StopEndsThePlaybackAndForgetsThePause)
     EXPECT_EQ(plays()[4].endPosition, 11); // message 1 again
 }
 
+// With "RenameOnStop" on (the default) a new message stopped during New
+// Msg counts as heard; with it off it stays new.
+TEST_P(FourMessages, StopDuringNewMsgMarksHeardOnlyWithRenameOnStop)
+{
+    start(42);
+    during(1, 3, [&] { control.ClickPlayLastMsgButton(); });
+    control.ClickNewMsgButton();
+    EXPECT_EQ(plays().last().ending, SimEnding::StopVoice);
+    EXPECT_TRUE(QFile::exists(file(msg('M', 42, 'A'))));
+    EXPECT_EQ(finishedDuring, QList<int>{1});
+
+    modVNQRN::WriteProfileString(u"Messages"_s, u"RenameOnStop"_s, u"0"_s, ini());
+    control.InitializeForProgram(u"VN-Console"_s);
+    during(2, 3, [&] { control.ClickPlayLastMsgButton(); });
+    control.ClickNewMsgButton();
+    EXPECT_EQ(plays().size(), 2);
+    EXPECT_TRUE(QFile::exists(file(msg('N', 42, 'C'))));
+    EXPECT_EQ(finishedDuring, QList<int>{1});
+}
+
 TEST_P(PlaybackTest, PlayLastAndNewMsgPlayOneMessage)
 {
     const std::tuple<char, int, char, int> rows[] = {

@@ -38,7 +38,7 @@
 
 using namespace VNOrvak;
 using namespace Qt::StringLiterals;
-using Phase = ConsolePlaybackState::Phase;
+using Phase = PlaybackState::Phase;
 
 namespace
 {

@@ -1,7 +1,9 @@
-// A simulated voice board deleted while one of its blocking operations
-// waits (its owner went away during a call or a play): the operation
-// returns with an error and touches nothing of the deleted board or wave
-// device. Run under AddressSanitizer, any such touch fails the test.
+// A simulated voice board, or the telephony helper owning one, deleted while
+// one of its blocking operations waits (its owner went away during a call or
+// a play): the operation returns and touches nothing of the deleted objects.
+// Run under AddressSanitizer, any such touch fails the test.
+
+#include "phone_fixture.h"
 
 #include "telephony/simulated_voice_board.h"
 #include "telephony/simulated_wave_device.h"
@@ -17,6 +19,7 @@
 #include <memory>
 
 using namespace VoiceBocxLib;
+using namespace Qt::StringLiterals;
 
 TEST(BoardDeletionTest, ABoardDeletedWhileItWaitsLeavesItsCallerAnErrorAndNothingFreedToTouch)
 {
@@ -57,5 +60,74 @@ TEST(BoardDeletionTest, ABoardDeletedWhileItWaitsLeavesItsCallerAnErrorAndNothin
         QTimer::singleShot(50, [&board] { board.reset(); });
         EXPECT_THROW(c.operation(*live), modVNQRN::Error);
         EXPECT_EQ(board, nullptr);
+    }
+}
+
+using HelperDeletionTest = PhoneFixture;
+
+// The helper goes while it dials, beeps, plays on the line or the sound
+// card, or waits for the line: the operation returns as after a failure,
+// and a call that was up is hung up and the line given free.
+TEST_F(HelperDeletionTest, AHelperDeletedDuringACallOrAPlayReturnsAndHangsUp)
+{
+    const QString file = voiceFile(u"N1.vox"_s, 60);
+    const QString dest = local + u"TEMP.vox";
+    const struct {
+        const char *what;
+        bool call; // a call is up when the operation starts
+        std::function<void(std::function<void()>)> operation;
+    } cases[] = {
+        {"dialling", false,
+         [this](std::function<void()> gone) {
+             board().setDialOutcome(kCallAnswered, 30);
+             board().during(SimOp::Dial, 1, gone);
+             EXPECT_FALSE(helper().ConnectPhone(u"Switchboard"_s));
+         }},
+        {"beeping", true,
+         [this](std::function<void()> gone) {
+             board().during(SimOp::GenerateTone, 0.1, gone);
+             helper().PlayTone(3);
+         }},
+        {"playing on the line", true,
+         [&, this](std::function<void()> gone) {
+             board().during(SimOp::PlayFile, 2, gone);
+             helper().PlayWithVoiceBoard(dest, file);
+         }},
+        {"playing on the sound card", false,
+         [&, this](std::function<void()> gone) {
+             ASSERT_TRUE(helper().ConnectSoundCard());
+             board().simulatedWave()->duringNextPlay(2, gone);
+             qint32 skip = 0;
+             helper().PlayWithSoundCard(dest, file, skip);
+         }},
+        {"waiting for the line", true,
+         [this](std::function<void()> gone) {
+             board().setLineStuckBusy(true);
+             clock.onSleep([gone](FakeClock &c) {
+                 const std::function<void()> now = gone; // the next line ends this closure
+                 c.onSleep({});
+                 now();
+             });
+             helper().WaitForIdleState();
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        restart();
+        if (c.call)
+            connected();
+        bool called = false;
+        c.operation([&] {
+            called = true;
+            restart();
+        });
+        EXPECT_TRUE(called);
+        EXPECT_EQ(phone, nullptr);
+        EXPECT_EQ(SimulatedVoiceBoard::last(), nullptr);
+        if (c.call) {
+            EXPECT_EQ(portLogTexts().last(), u"Disconnect Call");
+            EXPECT_EQ(msgPortUsage(), QString());
+        }
+        EXPECT_TRUE(prompter.boxes.isEmpty()) << prompter.texts().join(u'|').toStdString();
     }
 }

@@ -42,6 +42,21 @@ TEST(VoxDecoderTest, RoundTripsKeepTheSoundAndTwoSamplesPerByteAtEitherRate)
     EXPECT_EQ(at8k.durationMs(), 450);
 }
 
+// Every sample depends on all before it and on nothing after: a file cut
+// short decodes to the very start of the whole decode, its last sample too.
+TEST(VoxDecoderTest, AFileCutShortDecodesToTheStartOfTheWholeToItsLastSample)
+{
+    const QByteArray vox = encodeVox(speechLikeMessage(100));
+    const QVector<qint16> whole = decodeVoxBytes(vox).samples;
+    for (const qsizetype bytes : {qsizetype(1), qsizetype(7), vox.size() - 1}) {
+        const QVector<qint16> part = decodeVoxBytes(vox.left(bytes)).samples;
+        ASSERT_EQ(part.size(), bytes * 2) << bytes;
+        EXPECT_EQ(part, whole.mid(0, bytes * 2)) << bytes;
+    }
+    const QVector<qint16> longer = decodeVoxBytes(vox + vox.left(4)).samples;
+    EXPECT_EQ(longer.mid(0, whole.size()), whole);
+}
+
 TEST(VoxDecoderTest, BadFilesDecodeAsWhatTheyAreOrFailClearly)
 {
     TestWorkstation ws;

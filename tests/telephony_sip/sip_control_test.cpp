@@ -16,9 +16,11 @@
 #include "test_message.h"
 
 #include "shared/profile.h"
+#include "telephony/sip/sip_voice_board.h"
 #include "telephony/voice_board_registry.h"
 #include "telephony/vox_decoder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -196,6 +198,23 @@ TEST_F(SipControlTest, AHangUpEndsThePlaybackAndTheNextPlayCallsAgain)
     EXPECT_EQ(phone->count(QStringLiteral("CALL_ESTABLISHED")), calls + 2);
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042A.vox"));
     EXPECT_TRUE(QFile::exists(messages() + u"M0000000042B.vox"));
+}
+
+// Deleted during a play: the telephone hears the call end, and the message
+// cut off stays new.
+TEST_F(SipControlTest, AControlDeletedDuringAPlayHangsUpTheCall)
+{
+    message(QStringLiteral("N0000000042A"), 1, 2000);
+    auto console = std::make_unique<MessageControl>();
+    start(*console);
+    const int closed = phone->count(QStringLiteral("CALL_CLOSED"));
+    when(&control, linePlaying, 300, [&] { console.reset(); });
+    console->ClickPlayAllMsgButton();
+    EXPECT_EQ(console, nullptr);
+    EXPECT_TRUE(phone->waitFor(QStringLiteral("CALL_CLOSED"), closed + 1, 3000));
+    EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(SipVoiceBoard::last(), nullptr);
 }
 
 TEST_F(SipControlTest, ACallThatFailsLeavesUnableToMakeConnectionInItsTime)

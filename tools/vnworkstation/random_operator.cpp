@@ -98,10 +98,10 @@ void RandomOperator::finish()
         Q_EMIT finished();
         return;
     }
-    // A playback is running: Stop ends it, once the button offers it (not
-    // while the call is still being made).
+    // A playback is running: Stop ends it, once a message plays or is paused
+    // (not while the call is still being made).
     connect(&m_next, &QTimer::timeout, this, [this] {
-        if (m_depth > 0 && buttonCaption("cmdPlayLast") == u"&Stop")
+        if (m_depth > 0 && phase() != PlaybackState::Phase::Idle)
             press("cmdPlayLast", QStringLiteral("stop"));
     });
     disconnect(&m_next, &QTimer::timeout, this, &RandomOperator::act);
@@ -131,15 +131,15 @@ void RandomOperator::act()
 
 void RandomOperator::actDuringPlayback()
 {
-    if (buttonCaption("cmdPlayAll") == u"Pau&se" && chance(0.2))
+    if (phase() == PlaybackState::Phase::Playing && chance(0.2))
         press("cmdPlayAll", QStringLiteral("pause"));
-    else if (buttonCaption("cmdPlayLast") == u"&Stop" && chance(0.1))
+    else if (phase() != PlaybackState::Phase::Idle && chance(0.1))
         press("cmdPlayLast", QStringLiteral("stop"));
 }
 
 void RandomOperator::actIdle()
 {
-    if (buttonCaption("cmdPlayAll") == u"Res&ume") {
+    if (phase() == PlaybackState::Phase::Paused) {
         if (chance(0.7))
             press("cmdPlayAll", QStringLiteral("resume"));
         else
@@ -219,8 +219,7 @@ void RandomOperator::selectRandomEntity()
     perform(QStringLiteral("select"), Via::Host, [&] { m_control.InitializeForID(id); });
 }
 
-QString RandomOperator::buttonCaption(const char *button) const
+PlaybackState::Phase RandomOperator::phase() const
 {
-    const auto *b = m_control.findChild<QPushButton *>(QString::fromLatin1(button));
-    return b ? b->text() : QString();
+    return m_control.playback().state().phase;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/message_control_core.h"
+#include "control/playback_state.h"
 
 #include <QObject>
 #include <QRandomGenerator>
@@ -55,7 +56,7 @@ private:
     /// Runs one operator action and logs its start and end.
     template <typename Action> void perform(const QString &what, Via via, Action &&action);
     void selectRandomEntity();
-    QString buttonCaption(const char *button) const;
+    VNOrvak::PlaybackState::Phase phase() const;
     bool chance(double p) { return m_random.generateDouble() < p; }
     void scheduleNext();
     void connectEvents();

@@ -1,4 +1,4 @@
-#include "message_control.h"
+#include "playback_engine.h"
 
 #include "display_states.h"
 #include "numeric_value.h"
@@ -7,8 +7,6 @@
 #include "shared/error.h"
 #include "shared/list_items.h"
 #include "shared/prompter.h"
-
-#include <QPushButton>
 
 #include <cmath>
 #include <limits>
@@ -41,56 +39,20 @@ qint32 wholeSeconds(const QString &secs)
 
 } // namespace
 
-void MessageControl::connectButtons()
-{
-    connect(m_w.cmdNewMsg, &QPushButton::clicked, this,
-            [this] { clicked(&MessageControl::cmdNewMsg_Click); });
-    connect(m_w.cmdPrevMsg, &QPushButton::clicked, this,
-            [this] { clicked(&MessageControl::cmdPrevMsg_Click); });
-    connect(m_w.cmdNextMsg, &QPushButton::clicked, this,
-            [this] { clicked(&MessageControl::cmdNextMsg_Click); });
-    connect(m_w.cmdPlayAll, &QPushButton::clicked, this,
-            [this] { clicked(&MessageControl::cmdPlayAll_Click); });
-    connect(m_w.cmdPlayLast, &QPushButton::clicked, this,
-            [this] { clicked(&MessageControl::cmdPlayLast_Click); });
-}
-
-// A click on a button has no caller to hand a failure to: it is reported.
-void MessageControl::clicked(void (MessageControl::*handler)())
-{
-    runReported([&] { (this->*handler)(); });
-}
-
-void MessageControl::ClickNewMsgButton()
-{
-    cmdNewMsg_Click();
-}
-void MessageControl::ClickPrevMsgButton()
-{
-    cmdPrevMsg_Click();
-}
-void MessageControl::ClickNextMsgButton()
-{
-    cmdPrevMsg_Click();
-}
-void MessageControl::ClickPlayAllMsgButton()
-{
-    cmdPlayAll_Click();
-}
-void MessageControl::ClickPlayLastMsgButton()
-{
-    cmdPlayLast_Click();
-}
-
 // A playback started afresh forgets what an earlier Stop or Pause left behind.
-void MessageControl::startAfresh()
+void PlaybackEngine::startAfresh()
 {
     mbStopRequested = false;
     mlResumeSecs = 0;
 }
 
-void MessageControl::cmdNewMsg_Click()
+// While a playback runs its buttons offer Pause and Stop alone (New Msg,
+// Previous and Next are hidden): a call that would start another playback
+// inside it is ignored.
+void PlaybackEngine::cmdNewMsg_Click()
 {
+    if (playbackRunning())
+        return;
     m_core.setTimerEnabled(false);
     // Only status letters count: an "N" elsewhere in a name is not a new message.
     QString id;
@@ -110,7 +72,7 @@ void MessageControl::cmdNewMsg_Click()
         });
         runReported([&] { m_core.UpdateDisplayState(); });
     } else {
-        runReported([&] { InitializeForID(id); });
+        runReported([&] { m_core.InitializeForID(id); });
         startAfresh();
         mbPlayNewMode = true;
         runReported([&] {
@@ -121,9 +83,9 @@ void MessageControl::cmdNewMsg_Click()
     m_core.setTimerEnabled(true);
 }
 
-void MessageControl::selectAndPlayAll(const QString &msgID)
+void PlaybackEngine::selectAndPlayAll(const QString &msgID)
 {
-    runReported([&] { InitializeForID(msgID); });
+    runReported([&] { m_core.InitializeForID(msgID); });
     startAfresh();
     mbPlayAllMode = true;
     mbPlayNewMode = false;
@@ -133,8 +95,10 @@ void MessageControl::selectAndPlayAll(const QString &msgID)
     });
 }
 
-void MessageControl::cmdNextMsg_Click()
+void PlaybackEngine::cmdNextMsg_Click()
 {
+    if (playbackRunning())
+        return;
     m_core.setTimerEnabled(false);
     QString id;
     bool found = false;
@@ -155,8 +119,10 @@ void MessageControl::cmdNextMsg_Click()
     m_core.setTimerEnabled(true);
 }
 
-void MessageControl::cmdPrevMsg_Click()
+void PlaybackEngine::cmdPrevMsg_Click()
 {
+    if (playbackRunning())
+        return;
     m_core.setTimerEnabled(false);
     QString id;
     bool found = false;
@@ -180,18 +146,21 @@ void MessageControl::cmdPrevMsg_Click()
     m_core.setTimerEnabled(true);
 }
 
-void MessageControl::cmdPlayAll_Click()
+void PlaybackEngine::cmdPlayAll_Click()
 {
+    const PlayAllButton offered = m_playAll;
+    if (offered != PlayAllButton::Pause && playbackRunning())
+        return;
     m_core.setTimerEnabled(false);
-    const QString caption = m_w.cmdPlayAll->text();
-    if (caption == u"Pau&se") {
-        // The caption changes before the playback stops, so that the play
+    if (offered == PlayAllButton::Pause) {
+        // The offer changes before the playback stops, so that the play
         // procedure sees the pause when its play call returns.
         runReported([&] { m_core.ShowState(dsPaused, QString()); });
         QString secs;
         runReported([&] { secs = phoneHelp().PauseMsg(); });
         runReported([&] { mlResumeSecs += wholeSeconds(secs); });
-    } else if (caption == u"Res&ume") {
+        m_state.playedSeconds = mlResumeSecs;
+    } else if (offered == PlayAllButton::Resume) {
         // The field itself is the skip value: the play procedure clears it
         // once the resumed message has been played.
         runReported([&] {
@@ -202,7 +171,7 @@ void MessageControl::cmdPlayAll_Click()
             else
                 PlayLastMsg(mlResumeSecs);
         });
-    } else if (caption == u"&Play") {
+    } else {
         startAfresh();
         mbPlayAllMode = true;
         mbPlayNewMode = false;
@@ -215,18 +184,23 @@ void MessageControl::cmdPlayAll_Click()
 }
 
 // No trap here: a failure reaches the caller and leaves the timer off.
-void MessageControl::cmdPlayLast_Click()
+void PlaybackEngine::cmdPlayLast_Click()
 {
+    const PlayLastButton offered = m_playLast;
+    if (offered != PlayLastButton::Stop && playbackRunning())
+        return;
     m_core.setTimerEnabled(false);
-    const QString caption = m_w.cmdPlayLast->text();
-    if (caption == u"&Stop") {
+    if (offered == PlayLastButton::Stop) {
         phoneHelp().StopMsg();
         mbStopRequested = true;
         m_core.store().msPlayQueue.clear();
         // A paused message is given up: a later Pause starts counting afresh.
         mlResumeSecs = 0;
+        // The playback has ended for whoever watches, though its procedure
+        // is still leaving.
+        m_current = PlaybackState();
         m_core.UpdateDisplayState();
-    } else if (caption == u"Play &Last") {
+    } else {
         startAfresh();
         mbPlayAllMode = false;
         mbPlayNewMode = false;
@@ -234,6 +208,24 @@ void MessageControl::cmdPlayLast_Click()
         PlayLastMsg(skip);
     }
     m_core.setTimerEnabled(true);
+}
+
+} // namespace VNOrvak
+
+namespace VNOrvak
+{
+
+void PlaybackEngine::stop()
+{
+    if (m_playLast == PlayLastButton::Stop) {
+        runReported([&] { cmdPlayLast_Click(); });
+    } else if (playbackRunning()) {
+        // The route is still being opened: nothing is played once it is.
+        m_stopBeforePlay = true;
+        m_core.store().msPlayQueue.clear();
+        m_current = PlaybackState();
+        publish();
+    }
 }
 
 } // namespace VNOrvak
