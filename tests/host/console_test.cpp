@@ -122,7 +122,8 @@ TEST_F(ConsoleTest, TheTableListsTheEntitysMessagesAndMarksTheOnePlayingWithItsP
     };
     board().during(SimOp::PlayFile, 4, [&] {
         look();
-        window.playback().refresh();
+        // The played seconds come with the playback's ticks, once a second.
+        window.playbackPanel().showElapsed(4.2);
         seen << window.playbackPanel().elapsedText();
         board().during(SimOp::PlayFile, 4, look);
     });
@@ -176,7 +177,7 @@ TEST_F(ConsoleTest, MovingOnWhilePlayingStopsThePlaybackFirstWithoutWaiting)
     EXPECT_EQ(tableRows(), QStringList{u"1 | Sat 2026-03-14 07:00 | 0:04 | New"_s});
     const qsizetype stopAt = log().indexOf(u"Stopping the playback before showing entity 3"_s);
     ASSERT_GE(stopAt, 0);
-    EXPECT_EQ(log()[stopAt + 1], u"Operator: Pressed Stop");
+    EXPECT_EQ(log()[stopAt + 1], u"Playback: Not playing");
     EXPECT_EQ(log().mid(stopAt).indexOf(u"InitializeForID \"3\""_s) > 0, true);
 
     // New Msg by key while entity 3 plays stops it first, then plays the
