@@ -121,6 +121,37 @@ ControlWidgets buildControlWindow(QWidget *host)
                                QStringLiteral("Play all current messages for this Entity"),
                                {2280, 720, 975, 315});
 
+    // For screen readers only; nothing visible changes. The play buttons'
+    // names stay their captions, which carry the playback state (Play, Pause,
+    // Resume; Play Last, Stop).
+    host->setAccessibleName(QStringLiteral("Voice messages"));
+    host->setAccessibleDescription(
+        QStringLiteral("Reviews the voice messages of the selected entity"));
+    w.fraVoice->setAccessibleName(QStringLiteral("Voice Messages"));
+    w.fraVoice->setAccessibleDescription(QStringLiteral("The message buttons and counts"));
+    w.shpMsg->setAccessibleName(QStringLiteral("New messages marker"));
+    w.shpMsg->setAccessibleDescription(
+        QStringLiteral("Shown around New Msg while the folder holds a new message"));
+    w.lblCallDate->setAccessibleDescription(
+        QStringLiteral("When the message playing was received"));
+    w.lblMessages->setAccessibleDescription(
+        QStringLiteral("The entity's messages, or which of them plays"));
+    w.lblNotes->setAccessibleDescription(
+        QStringLiteral("Notes on the connection or the playing device"));
+    w.cmdNewMsg->setAccessibleName(QStringLiteral("New Msg"));
+    w.cmdNewMsg->setAccessibleDescription(
+        QStringLiteral("Plays the first new message of the entity with the lowest id"));
+    w.cmdPrevMsg->setAccessibleName(QStringLiteral("Previous"));
+    w.cmdPrevMsg->setAccessibleDescription(
+        QStringLiteral("Moves to the entity before this one and plays its messages"));
+    w.cmdNextMsg->setAccessibleName(QStringLiteral("Next"));
+    w.cmdNextMsg->setAccessibleDescription(
+        QStringLiteral("Moves to the entity after this one and plays its messages"));
+    w.cmdPlayAll->setAccessibleDescription(
+        QStringLiteral("Plays all of this entity's messages; pauses and resumes them"));
+    w.cmdPlayLast->setAccessibleDescription(
+        QStringLiteral("Plays this entity's last message; stops a playback"));
+
     // Tab order by the design's tab indexes; labels take no focus.
     QWidget::setTabOrder(w.cmdPrevMsg, w.cmdNewMsg);
     QWidget::setTabOrder(w.cmdNewMsg, w.cmdNextMsg);

@@ -2,10 +2,14 @@
 
 #include "entity_picker.h"
 #include "host_window.h"
+#include "problem_banner.h"
+#include "status_line.h"
 #include "tour_runner.h"
 
 #include "control/message_control.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
@@ -96,7 +100,45 @@ void addDemoTour(TourRunner &runner, HostWindow &window)
                     clickOn(buttons, "cmdNextMsg"), [buttons] { return buttons->playing(); }});
     runner.addStep({QStringLiteral("Stop"), QStringLiteral("stopped and idle"),
                     clickOn(buttons, "cmdPlayLast"), idleAndDone});
-    runner.setCleanup([&window] { window.stopPlayback(); });
+    runner.addStep({QStringLiteral("Only entities with new messages"),
+                    QStringLiteral("only the entities with new messages listed"),
+                    [&window] { window.onlyNewFilter().setChecked(true); },
+                    [&window] { return window.picker().onlyNew(); }});
+
+    // The messages folder goes away for a while (moved aside) and comes back.
+    auto folder = std::make_shared<QString>();
+    const auto moveBack = [&window, folder] {
+        if (!folder->isEmpty() && !QDir().exists(*folder))
+            QDir().rename(*folder + u".away", *folder);
+    };
+    const auto status = [&window](const char *words) {
+        window.refreshStatus();
+        return window.statusLine().text().contains(QString::fromLatin1(words));
+    };
+    runner.addStep(
+        {QStringLiteral("Messages folder missing"),
+         QStringLiteral("the status line and the band say the messages folder is missing"),
+         [&window, folder] {
+             window.onlyNewFilter().setChecked(false);
+             *folder = window.control().core().store().msMsgDir;
+             if (folder->endsWith(u'/'))
+                 folder->chop(1);
+             QDir().rename(*folder, *folder + u".away");
+         },
+         [&window, status] {
+             return status("Messages folder: missing") && window.picker().stale() &&
+                    !window.banner().isHidden();
+         }});
+    runner.addStep({QStringLiteral("Messages folder back"),
+                    QStringLiteral("the status line says the messages folder is found again"),
+                    moveBack, [&window, status] {
+                        return status("Messages folder: found") && !window.picker().stale() &&
+                               window.banner().isHidden();
+                    }});
+    runner.setCleanup([&window, moveBack] {
+        moveBack();
+        window.stopPlayback();
+    });
 }
 
 } // namespace VNOrvak

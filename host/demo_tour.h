@@ -14,10 +14,12 @@ class TourRunner;
 QString tourEntity(const EntityPicker &picker);
 
 /// Adds the demo tour to `runner`: pick an entity, Play, Pause, Resume,
-/// Stop, New Msg (until the new message has been heard), Next, Stop. Every
-/// click goes to the control's own buttons, found by their objectName, and
-/// every step waits for the state the buttons' captions show. The cleanup
-/// stops a playback a failed step left running.
+/// Stop, New Msg (until the new message has been heard), Next, Stop, only
+/// the entities with new messages, the messages folder moved aside (missing)
+/// and back. Every click goes to the control's own buttons, found by their
+/// objectName, and every step waits for the state the buttons' captions (or
+/// the status line) show. The cleanup moves the folder back and stops a
+/// playback a failed step left running.
 void addDemoTour(TourRunner &runner, HostWindow &window);
 
 } // namespace VNOrvak

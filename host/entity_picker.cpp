@@ -33,6 +33,10 @@ EntityPicker::EntityPicker(QWidget *parent) : QTreeWidget(parent)
     header()->setSectionResizeMode(ColEntity, QHeaderView::Stretch);
     header()->setSectionResizeMode(ColMessages, QHeaderView::ResizeToContents);
     header()->setSectionResizeMode(ColNew, QHeaderView::ResizeToContents);
+    setAccessibleName(tr("Entities"));
+    setAccessibleDescription(tr("The entities of the messages folder with their messages and "
+                                "new messages; pick one to see and play its messages"));
+    setToolTip(tr("Pick an entity (arrow keys). Entity field: Ctrl+F"));
     connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (m_updating)
             return;
@@ -44,23 +48,52 @@ EntityPicker::EntityPicker(QWidget *parent) : QTreeWidget(parent)
 
 void EntityPicker::showMessages(const QString &msgList)
 {
+    m_msgList = msgList;
+    fill();
+}
+
+void EntityPicker::setOnlyNew(bool onlyNew)
+{
+    m_onlyNew = onlyNew;
+    fill();
+}
+
+void EntityPicker::setStale(bool stale)
+{
+    if (stale == m_stale)
+        return;
+    m_stale = stale;
+    setAccessibleDescription(
+        stale ? tr("As last seen: the messages folder cannot be read now")
+              : tr("The entities of the messages folder with their messages and new messages; "
+                   "pick one to see and play its messages"));
+    fill();
+}
+
+void EntityPicker::fill()
+{
     const QString selected = selectedId();
     m_updating = true;
     clear();
-    for (const EntityMessages &entity : summarizeEntities(msgList).entities) {
+    for (const EntityMessages &entity : summarizeEntities(m_msgList).entities) {
+        const QString id = displayEntityId(entity.id);
+        if (m_onlyNew && entity.newMessages == 0 && id != selected)
+            continue;
         auto *item = new QTreeWidgetItem(this);
-        item->setText(ColEntity, displayEntityId(entity.id));
+        item->setText(ColEntity, id);
         item->setText(ColMessages, QString::number(entity.messages));
+        // In words as well as in bold: "2 new", or nothing.
         item->setText(ColNew,
-                      entity.newMessages > 0 ? QString::number(entity.newMessages) : QString());
+                      entity.newMessages > 0 ? tr("%1 new").arg(entity.newMessages) : QString());
         item->setTextAlignment(ColMessages, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(ColNew, Qt::AlignRight | Qt::AlignVCenter);
-        if (entity.newMessages > 0) {
-            QFont bold = item->font(ColEntity);
-            bold.setBold(true);
-            for (int column : {ColEntity, ColMessages, ColNew})
-                item->setFont(column, bold);
-        }
+        QFont font = item->font(ColEntity);
+        font.setBold(entity.newMessages > 0);
+        font.setItalic(m_stale);
+        for (int column : {ColEntity, ColMessages, ColNew})
+            item->setFont(column, font);
+        if (m_stale)
+            item->setToolTip(ColEntity, tr("As last seen: the messages folder cannot be read"));
     }
     m_updating = false;
     selectSilently(itemFor(selected));

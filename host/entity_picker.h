@@ -26,6 +26,14 @@ public:
     /// entityPicked. False when no row has it.
     bool pick(const QString &id);
 
+    /// Shows only the entities with a new message (the selected entity stays
+    /// listed while selected, so the operator never loses it).
+    void setOnlyNew(bool onlyNew);
+    bool onlyNew() const { return m_onlyNew; }
+    /// Marks the rows as last seen: the messages folder cannot be read now.
+    void setStale(bool stale);
+    bool stale() const { return m_stale; }
+
     /// The id of the selected row as shown, "" when none is selected.
     QString selectedId() const;
     /// The ids of the rows, in order, as shown.
@@ -39,8 +47,12 @@ Q_SIGNALS:
 
 private:
     void selectSilently(QTreeWidgetItem *item);
+    void fill();
 
     bool m_updating = false;
+    bool m_onlyNew = false;
+    bool m_stale = false;
+    QString m_msgList;
 };
 
 /// An entity id as an operator writes it: a nine-digit id without its

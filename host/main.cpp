@@ -4,7 +4,7 @@
 #include "event_log_pane.h"
 #include "host_options.h"
 #include "host_window.h"
-#include "logging_prompter.h"
+#include "operator_prompter.h"
 #include "phone_route.h"
 #include "tour_runner.h"
 
@@ -29,7 +29,12 @@ void print(const QString &line)
 int runTour(QApplication &app, const HostOptions &options)
 {
     HostWindow window;
-    LoggingPrompter prompter(window.eventLog());
+    window.setPhoneAddress(options.phoneAddress);
+    // Boxes are logged, not shown: nobody is there to close them. The band
+    // shows as it would.
+    OperatorPrompter prompter(window.eventLog(), window.banner(),
+                              [](const PlainProblem &, modVNQRN::MsgBoxIcon, const QString &) {});
+    QObject::connect(&window, &HostWindow::folderFine, &prompter, &OperatorPrompter::endProblemsAt);
     window.show();
     const QString folder = QDir(options.tourFolder).absolutePath();
     print(u"Tour of the sample console; screenshots go to " + folder);
@@ -107,6 +112,9 @@ int main(int argc, char **argv)
         return runTour(app, options);
 
     HostWindow window;
+    window.setPhoneAddress(options.phoneAddress);
+    OperatorPrompter prompter(window.eventLog(), window.banner());
+    QObject::connect(&window, &HostWindow::folderFine, &prompter, &OperatorPrompter::endProblemsAt);
     window.show();
     window.start(options.programName);
     return app.exec();

@@ -5,6 +5,7 @@
 #include "host/demo_tour.h"
 #include "host/event_log_pane.h"
 #include "host/host_window.h"
+#include "host/operator_prompter.h"
 #include "host/tour_runner.h"
 
 #include "support/fake_clock.h"
@@ -28,7 +29,6 @@ namespace
 TEST(TourTest, TheDemoTourRunsToTheEndOffscreenWithAScreenshotPerStep)
 {
     TestWorkstation ws;
-    RecordingPrompter prompter;
     DemoOptions options;
     options.folder = ws.root() + u"demo";
     options.route = DemoRoute::Telephone;
@@ -39,6 +39,11 @@ TEST(TourTest, TheDemoTourRunsToTheEndOffscreenWithAScreenshotPerStep)
     TestWorkstation::useFolders(demo.appDataFolder, demo.machineFolder, demo.systemFolder);
 
     HostWindow window;
+    QStringList boxes;
+    OperatorPrompter prompter(
+        window.eventLog(), window.banner(),
+        [&](const PlainProblem &p, modVNQRN::MsgBoxIcon, const QString &) { boxes << p.what; });
+    QObject::connect(&window, &HostWindow::folderFine, &prompter, &OperatorPrompter::endProblemsAt);
     window.show();
     ASSERT_TRUE(window.start(u"VN-Console"_s));
     TourRunner runner(window, ws.root() + u"tour");
@@ -50,8 +55,9 @@ TEST(TourTest, TheDemoTourRunsToTheEndOffscreenWithAScreenshotPerStep)
     EXPECT_TRUE(runner.succeeded()) << qPrintable(runner.failure());
     EXPECT_EQ(runner.runningActions(), 0);
 
-    ASSERT_EQ(runner.screenshots().size(), 9);
-    EXPECT_TRUE(runner.screenshots().last().endsWith(u"/09-stop.png"));
+    ASSERT_EQ(runner.screenshots().size(), 12);
+    EXPECT_TRUE(runner.screenshots()[8].endsWith(u"/09-stop.png"));
+    EXPECT_TRUE(runner.screenshots().last().endsWith(u"/12-messages-folder-back.png"));
     for (const QString &shot : runner.screenshots())
         EXPECT_EQ(QImage(shot).size(), window.size()) << qPrintable(shot);
 
@@ -68,7 +74,11 @@ TEST(TourTest, TheDemoTourRunsToTheEndOffscreenWithAScreenshotPerStep)
     }
     EXPECT_TRUE(QFileInfo(demo.messagesFolder + u"MA000001001A.vox").isFile());
     EXPECT_FALSE(QFileInfo(demo.messagesFolder + u"NA000001001A.vox").exists());
-    EXPECT_TRUE(prompter.boxes.isEmpty()) << qPrintable(prompter.texts().join(u'\n'));
+    // The only box: the folder that went away, once.
+    ASSERT_EQ(boxes.size(), 1) << qPrintable(boxes.join(u'\n'));
+    EXPECT_TRUE(boxes[0].startsWith(u"The messages folder "_s + demo.messagesFolder))
+        << qPrintable(boxes[0]);
+    EXPECT_TRUE(QFileInfo(demo.messagesFolder).isDir());
     window.shutdown();
 }
 
