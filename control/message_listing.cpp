@@ -110,21 +110,24 @@ MessageListing MessageFolderReader::read(const QString &folder)
         messages.push_back(seen);
     }
 
-    if (!marked && messages.empty() && m_markedFolder == folder) {
+    if (!marked && messages.empty() && m_markerSeen && m_markedFolder == folder) {
         // The mount point of a share that went away, not an empty folder.
         // The share that comes back gets its marker again if it lost it.
         forget();
-        m_markerTried.clear();
+        m_markerTriedOnce = false;
         MessageListing none;
         none.notMounted = true;
         return none;
     }
-    if (!marked && !messages.empty() && m_markerTried != folder) {
+    if (!marked && !messages.empty() && !(m_markerTriedOnce && m_markerTried == folder)) {
+        m_markerTriedOnce = true;
         m_markerTried = folder;
         marked = m_reader->createFile(kFolderMarker) == 0;
     }
-    if (marked)
+    if (marked) {
+        m_markerSeen = true;
         m_markedFolder = folder;
+    }
 
     if (folder != m_folder || messages != m_seen || others != m_seenOthers) {
         m_listing = build(messages, others);

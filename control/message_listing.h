@@ -88,7 +88,9 @@ private:
     std::unique_ptr<DirectoryReader> m_fileSystem;
     // The folder whose marker was seen (kept when a poll forgets), and the
     // one where creating it was tried (once: a read-only share refuses).
+    bool m_markerSeen = false;
     QString m_markedFolder;
+    bool m_markerTriedOnce = false;
     QString m_markerTried;
     // The previous poll: its folder, what it saw in reading order, its result.
     QString m_folder;
