@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using modVNQRN::Error;
 
@@ -38,6 +39,11 @@ DirectoryReader::Kind kindOf(unsigned char type)
 } // namespace
 
 DirectoryReader::~DirectoryReader() = default;
+
+int DirectoryReader::createFile(const char *)
+{
+    return EROFS;
+}
 
 FileSystemDirectoryReader::~FileSystemDirectoryReader()
 {
@@ -83,6 +89,18 @@ DirectoryReader::Status FileSystemDirectoryReader::status(const char *name)
         result.modifiedSecs = static_cast<qint64>(st.st_mtim.tv_sec);
     }
     return result;
+}
+
+int FileSystemDirectoryReader::createFile(const char *name)
+{
+    if (!m_dir)
+        return EBADF;
+    const int fd = openat(dirfd(static_cast<DIR *>(m_dir)), name,
+                          O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    return 0;
 }
 
 void FileSystemDirectoryReader::close()

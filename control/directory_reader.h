@@ -39,6 +39,9 @@ public:
     virtual Status status(const char *name) = 0;
     /// Ends the reading (also done by open() and by the destructor).
     virtual void close() = 0;
+    /// Creates the empty file `name` in the open folder unless it exists:
+    /// 0 or the error number. Readers that cannot write refuse (EROFS).
+    virtual int createFile(const char *name);
 };
 
 /// The reader of the local file system: readdir() and fstatat().
@@ -54,6 +57,7 @@ public:
     bool next(const char *&name, Kind &kind) override;
     Status status(const char *name) override;
     void close() override;
+    int createFile(const char *name) override;
 
 private:
     void *m_dir = nullptr; // DIR *

@@ -1,5 +1,7 @@
 #include "heard_rename.h"
 
+#include "shared/clock.h"
+
 #include <QCoreApplication>
 #include <QSysInfo>
 
@@ -13,15 +15,23 @@ namespace
 {
 
 constexpr QStringView kParkMark = u".heard-";
+constexpr QStringView kClaimMark = u".vnorvak-claim-";
+// A claim is held for one look and one rename: milliseconds. Another
+// workstation's claim is waited for this long before the move gives up.
+constexpr int kClaimWaitMs = 2000;
+constexpr int kClaimPauseMs = 10;
+// A claim this much older than the server's present time was left by a
+// workstation that stopped while holding it.
+constexpr qint64 kStaleClaimNs = qint64(30) * 1000000000;
 
 QString voxPath(const QString &folder, const QString &name)
 {
     return folder + name + u".vox";
 }
 
-// This workstation's part of a parking name: host, process and a count, in
+// A token unique to this workstation and call: host, process and a count, in
 // letters, digits and "-" only, which every share accepts.
-QString parkingName(const QString &newName)
+QString workstationToken()
 {
     static std::atomic<quint64> count{0};
     QString host;
@@ -29,9 +39,112 @@ QString parkingName(const QString &newName)
         host += (c.isLetterOrNumber() && c.unicode() < 128) ? c : u'-';
     if (host.isEmpty())
         host = QStringLiteral("ws");
-    return newName + kParkMark + host + u'-' + QString::number(QCoreApplication::applicationPid()) +
-           u'-' + QString::number(++count);
+    return host + u'-' + QString::number(QCoreApplication::applicationPid()) + u'-' +
+           QString::number(++count);
 }
+
+QString parkingName(const QString &newName)
+{
+    return newName + kParkMark + workstationToken();
+}
+
+// The right to give a file the name `target` by a look and then a rename,
+// where the file system cannot refuse a rename onto an existing name. Two
+// messages whose names differ in letter case alone take the same name on a
+// share that ignores case; each would find it free and the second rename
+// would replace the first file. The claim is created in one step that the
+// server refuses when the name exists, so one holder at a time has it. It
+// is named after the target in capitals: the twins' claims are then the very
+// same name, which the server's own disk refuses to create twice (a share
+// that folds case over a disk that keeps it checks other cases by a look of
+// its own, which two clients can pass at once).
+class NameClaim
+{
+public:
+    NameClaim(MessageFileSystem &fs, const QString &target)
+        : m_fs(fs), m_folder(target.left(target.lastIndexOf(u'/') + 1)),
+          m_path(m_folder + kClaimMark + target.mid(m_folder.size()).toUpper())
+    {
+    }
+    ~NameClaim()
+    {
+        if (!m_held)
+            return;
+        // An SMB server refuses to remove a name another client has open
+        // for a moment (to read its age): try again shortly.
+        modVNQRN::Clock &clock = modVNQRN::appClock();
+        for (int i = 0; m_fs.removeClaim(m_path) == EBUSY && i < 50; ++i)
+            clock.sleepMs(kClaimPauseMs);
+    }
+    NameClaim(const NameClaim &) = delete;
+    NameClaim &operator=(const NameClaim &) = delete;
+
+    // 0 once held; EBUSY when another workstation held it throughout the
+    // wait; else the error of the file system.
+    int acquire()
+    {
+        modVNQRN::Clock &clock = modVNQRN::appClock();
+        const qint64 start = clock.monotonicMs();
+        bool staleLooked = false;
+        for (;;) {
+            const int e = m_fs.createClaim(m_path);
+            if (e == 0) {
+                m_held = true;
+                return 0;
+            }
+            // An SMB server refuses a name whose removal by another client
+            // is under way (EIO through smbnetfs) until it is gone.
+            if (e != EEXIST && e != EIO && e != EBUSY)
+                return e;
+            if (e == EEXIST && !staleLooked) {
+                staleLooked = true;
+                if (removeIfStale())
+                    continue;
+            }
+            if (clock.monotonicMs() - start >= kClaimWaitMs)
+                return EBUSY;
+            clock.sleepMs(kClaimPauseMs);
+        }
+    }
+
+private:
+    // A claim whose holder stopped (killed between its look and its
+    // rename) would block the name for ever. Its age is told by the server's
+    // times alone: the claim's modification time against that of a claim
+    // created now. Workstations' clocks differ, and a monotonic clock is
+    // not shared between machines at all.
+    bool removeIfStale()
+    {
+        qint64 claimNs = 0;
+        if (const int e = m_fs.modifiedNs(m_path, claimNs))
+            return e == ENOENT; // released meanwhile: try again at once
+        const QString probe = m_folder + kClaimMark + u"now-" + workstationToken();
+        if (m_fs.createClaim(probe) != 0)
+            return false;
+        qint64 nowNs = 0;
+        const int e = m_fs.modifiedNs(probe, nowNs);
+        m_fs.removeClaim(probe);
+        if (e != 0 || nowNs - claimNs < kStaleClaimNs)
+            return false;
+        // Taken away by a rename first, which only one workstation wins;
+        // then removed only if it is still the claim judged stale.
+        const QString taken = m_folder + kClaimMark + u"stale-" + workstationToken();
+        if (m_fs.rename(m_path, taken) != 0)
+            return true;
+        qint64 takenNs = 0;
+        if (m_fs.modifiedNs(taken, takenNs) == 0 && takenNs != claimNs) {
+            m_fs.rename(taken, m_path); // a fresh claim: its holder keeps it
+            return false;
+        }
+        m_fs.removeClaim(taken);
+        return true;
+    }
+
+    MessageFileSystem &m_fs;
+    QString m_folder;
+    QString m_path;
+    bool m_held = false;
+};
 
 // The file under the new name is the one played. On a local disk the inode
 // tells; a network folder's inode numbers are made up by the client, so the
@@ -90,16 +203,23 @@ public:
         return moveByParking(played);
     }
 
-    // Renames `from` to `to` unless `to` exists. Without a no-replace rename
-    // the look and the rename are two steps: what can slip in between is a
-    // message whose name differs from `to` in letter case alone, being
-    // marked at the same instant.
+    // Renames `from` (a file this workstation holds under a name of its
+    // own) to `to` unless `to` exists. Without a no-replace rename the look
+    // and the rename are two steps; what could slip in between is a message
+    // whose name differs from `to` in letter case alone, being marked at the
+    // same instant, on a share that ignores case: there the claim on the
+    // name keeps it out. Where case counts, no other message takes `to`.
     int moveIfFree(const QString &from, const QString &to)
     {
         if (m_local) {
             const int e = m_fs.renameNoReplace(from, to);
             if (e != EINVAL && e != ENOSYS)
                 return e;
+        }
+        NameClaim claim(m_fs, to);
+        if (ignoresCase(from)) {
+            if (const int c = claim.acquire())
+                return c;
         }
         FileFacts facts;
         const int e = m_fs.stat(to, facts);
@@ -114,6 +234,23 @@ public:
     const QString &heardPath() const { return m_heardPath; }
 
 private:
+    // Whether the folder finds the file `held` under its name in other
+    // letter case. Asked once; a share keeps its rule.
+    bool ignoresCase(const QString &held)
+    {
+        if (m_ignoresCase < 0) {
+            const qsizetype at = held.lastIndexOf(u'/') + 1;
+            QString other = held;
+            for (qsizetype i = at; i < other.size(); ++i) {
+                const QChar c = other[i];
+                other[i] = c.isUpper() ? c.toLower() : c.toUpper();
+            }
+            FileFacts facts;
+            m_ignoresCase = other != held && m_fs.stat(other, facts) == 0 ? 1 : 0;
+        }
+        return m_ignoresCase == 1;
+    }
+
     HeardMoveResult failed(int e) const
     {
         return {e == EBUSY ? HeardMove::Busy : HeardMove::Failed, e};
@@ -234,6 +371,7 @@ private:
     QString m_heardPath;
     MessageFileSystem &m_fs;
     bool m_local;
+    int m_ignoresCase = -1; // not asked yet
 };
 
 } // namespace
@@ -243,6 +381,33 @@ HeardMoveResult moveToHeardName(const QString &folder, const QString &newName,
                                 MessageFileSystem &fs)
 {
     return Mover(folder, newName, heardName, fs).move(played);
+}
+
+MessagePlace locateMessage(const QString &folder, const QString &newName, const QString &heardName,
+                           MessageFileSystem &fs)
+{
+    if (fs.lookUp(voxPath(folder, newName)) == 0)
+        return MessagePlace::New;
+    if (fs.lookUp(voxPath(folder, heardName)) == 0)
+        return MessagePlace::Heard;
+    // Parked by another workstation's mark: it ends within moments (a
+    // rename, or a claim's wait and a rename), under either name.
+    modVNQRN::Clock &clock = modVNQRN::appClock();
+    const qint64 start = clock.monotonicMs();
+    while (fs.hasFileStartingWith(folder, newName + kParkMark)) {
+        if (clock.monotonicMs() - start >= kClaimWaitMs + 1000)
+            return MessagePlace::BeingMarked;
+        clock.sleepMs(kClaimPauseMs);
+        if (fs.lookUp(voxPath(folder, heardName)) == 0)
+            return MessagePlace::Heard;
+        if (fs.lookUp(voxPath(folder, newName)) == 0)
+            return MessagePlace::New;
+    }
+    // Looked at once more after the listing: a mark that ended meanwhile
+    // left the heard name.
+    if (fs.lookUp(voxPath(folder, heardName)) == 0)
+        return MessagePlace::Heard;
+    return MessagePlace::Gone;
 }
 
 bool isParkedName(const QString &fileName)

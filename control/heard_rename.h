@@ -45,6 +45,20 @@ HeardMoveResult moveToHeardName(const QString &folder, const QString &newName,
                                 const QString &heardName, const FileFacts &played,
                                 MessageFileSystem &fs = messageFileSystem());
 
+/// Where a new message is just before its play, as the server shows it.
+enum class MessagePlace {
+    New,         ///< still under its new name
+    Heard,       ///< under its heard name: another workstation heard it
+    BeingMarked, ///< parked by another workstation's mark in progress
+    Gone,        ///< under neither name (the purge removed it)
+};
+
+/// Looks for the message `newName`.vox of `folder` under its new name, its
+/// heard name `heardName` and a parking name. A name listed through a
+/// network folder's cache may be gone on the server: it is looked up there.
+MessagePlace locateMessage(const QString &folder, const QString &newName, const QString &heardName,
+                           MessageFileSystem &fs = messageFileSystem());
+
 /// Whether `fileName` is a message parked by a mark in progress: the
 /// message's new name, ".heard-", and the parking workstation's token. Its
 /// base name is still the message's new name, so the listing keeps it.

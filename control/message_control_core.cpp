@@ -84,6 +84,9 @@ bool MessageControlCore::listFolder(MessageListing &listing)
         listing = m_folderReader.read(dir);
         if (listing.folderMissing)
             why = QStringLiteral("it does not exist or is not a folder");
+        else if (listing.notMounted)
+            why = u"it is empty and has lost its marker " + QLatin1StringView(kFolderMarker) +
+                  u" (a share that is not mounted)";
     } catch (...) {
         why = modVNQRN::currentError().description();
     }
@@ -179,13 +182,17 @@ void MessageControlCore::UpdateDisplayState()
 
 QString MessageControlCore::ResolveMessageFile(QString sName)
 {
-    const auto exists = [this](const QString &name) {
-        return QFileInfo(m_store.msMsgDir + name + u".vox").isFile();
-    };
-    if (exists(sName))
-        return sName;
+    // Asked of the server: a network folder's cache may still show a file
+    // that another workstation renamed, whose play would fail.
     const QString heard = MessageStore::HeardName(sName);
-    if (sName.startsWith(u'N') && exists(heard)) {
+    const MessagePlace place = sName.startsWith(u'N')
+                                   ? locateMessage(m_store.msMsgDir, sName, heard)
+                                   : locateMessage(m_store.msMsgDir, sName, sName);
+    if (place == MessagePlace::New)
+        return sName;
+    if (place == MessagePlace::Heard || place == MessagePlace::BeingMarked) {
+        if (sName.startsWith(u'M'))
+            return sName;
         m_store.MarkHeardInList(sName);
         Q_EMIT MarkedHeard(sName, HeardOutcome::HeardBeforePlay);
         Q_EMIT FinishedPlayingNewMsg();

@@ -80,6 +80,42 @@ int MessageFileSystem::unlink(const QString &path)
     return result(::unlink(QFile::encodeName(path).constData()));
 }
 
+int MessageFileSystem::lookUp(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return EISDIR;
+    // Opening asks the server; a file that cannot be opened for reading
+    // (no permission) is taken as the status shows it.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ENOENT : 0;
+    ::close(fd);
+    return 0;
+}
+
+int MessageFileSystem::createClaim(const QString &path)
+{
+    return result(::mkdir(QFile::encodeName(path).constData(), 0755));
+}
+
+int MessageFileSystem::removeClaim(const QString &path)
+{
+    return result(::rmdir(QFile::encodeName(path).constData()));
+}
+
+int MessageFileSystem::modifiedNs(const QString &path, qint64 &ns)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno;
+    ns = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return 0;
+}
+
 int MessageFileSystem::read(const QString &path, QByteArray &contents)
 {
     QFile file(path);

@@ -27,12 +27,30 @@ class MessageFileSystem
 public:
     virtual ~MessageFileSystem();
 
+    /// The facts of an ordinary file (EISDIR for anything else).
     virtual int stat(const QString &path, FileFacts &facts);
+    /// Whether an ordinary file is there (0, ENOENT, EISDIR...) as the
+    /// server says: a network folder's client may answer a status from its
+    /// cache (sshfs keeps one for 20 s) for a file another workstation has
+    /// renamed meanwhile, so the file is opened. (Not for every status: on
+    /// an SMB share a file held open cannot be renamed by anyone.)
+    virtual int lookUp(const QString &path);
     /// A rename that the file system refuses (EEXIST) when `to` exists;
     /// EINVAL or ENOSYS where it cannot refuse in the same step.
     virtual int renameNoReplace(const QString &from, const QString &to);
     virtual int rename(const QString &from, const QString &to);
     virtual int unlink(const QString &path);
+    /// Creates the claim `path` (an empty folder), refused (EEXIST) when a
+    /// name of that name exists. The server decides, for every client at
+    /// once: a share that ignores letter case refuses a name that differs
+    /// in case alone. (A folder, as creating a file exclusively through the
+    /// SMB client smbnetfs is no such step: two clients both succeed.)
+    virtual int createClaim(const QString &path);
+    /// Removes the claim `path`.
+    virtual int removeClaim(const QString &path);
+    /// The modification time of `path`, whatever its kind, as the server
+    /// keeps it.
+    virtual int modifiedNs(const QString &path, qint64 &ns);
     /// The whole contents of a file.
     virtual int read(const QString &path, QByteArray &contents);
     /// Whether `folder` holds a file whose name starts with `prefix`.

@@ -82,9 +82,12 @@ MessageListing MessageFolderReader::read(const QString &folder)
     std::vector<QByteArray> others;
     const char *name = nullptr;
     Kind kind = Kind::Other;
+    bool marked = false;
     while (m_reader->next(name, kind)) {
-        if (!takenByPatterns(name[0]) || kind == Kind::Other)
+        if (!takenByPatterns(name[0]) || kind == Kind::Other) {
+            marked = marked || std::strcmp(name, kFolderMarker) == 0;
             continue;
+        }
         const std::size_t size = std::strlen(name);
         const bool message = IsMessageFileName(name, size);
         // An ordinary file of another name needs nothing more than its name.
@@ -105,6 +108,25 @@ MessageListing MessageFolderReader::read(const QString &folder)
         std::memcpy(seen.name.data(), name, seen.name.size());
         seen.modifiedSecs = status.exists ? status.modifiedSecs : ListedFile::kNoTime;
         messages.push_back(seen);
+    }
+
+    if (!marked && messages.empty() && m_markerSeen && m_markedFolder == folder) {
+        // The mount point of a share that went away, not an empty folder.
+        // The share that comes back gets its marker again if it lost it.
+        forget();
+        m_markerTriedOnce = false;
+        MessageListing none;
+        none.notMounted = true;
+        return none;
+    }
+    if (!marked && !messages.empty() && !(m_markerTriedOnce && m_markerTried == folder)) {
+        m_markerTriedOnce = true;
+        m_markerTried = folder;
+        marked = m_reader->createFile(kFolderMarker) == 0;
+    }
+    if (marked) {
+        m_markerSeen = true;
+        m_markedFolder = folder;
     }
 
     if (folder != m_folder || messages != m_seen || others != m_seenOthers) {

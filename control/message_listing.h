@@ -32,7 +32,15 @@ struct MessageListing {
     QStringList otherNames;       ///< the other names, kept apart: no message files
     /// The folder does not exist or is not a folder (there are no files then).
     bool folderMissing = false;
+    /// The folder has lost its marker (kFolderMarker) and holds no message:
+    /// the empty mount point of a share that is not mounted (no files then).
+    bool notMounted = false;
 };
+
+/// The file that marks a messages folder as the installation's: created by
+/// the first poll that finds a message in the folder. An empty folder
+/// without it, where it was seen before, is a share that is not mounted.
+inline constexpr char kFolderMarker[] = ".vnorvak-messages";
 
 /// Lists the message files of a folder, poll after poll, in one pass over the
 /// folder: ordinary files only (no sub-folders, hidden or system files, no
@@ -43,7 +51,9 @@ struct MessageListing {
 /// from the same folder. When a poll finds the same names with the same times
 /// as the previous one, it hands back the previous listing without building
 /// it again. A folder that does not exist gives no files and says so
-/// (folderMissing); one that cannot be read throws modVNQRN::Error.
+/// (folderMissing); one that cannot be read throws modVNQRN::Error. A folder
+/// seen with its marker that later holds neither marker nor message is
+/// reported as not mounted (notMounted).
 class MessageFolderReader
 {
 public:
@@ -76,6 +86,12 @@ private:
 
     DirectoryReader *m_reader;
     std::unique_ptr<DirectoryReader> m_fileSystem;
+    // The folder whose marker was seen (kept when a poll forgets), and the
+    // one where creating it was tried (once: a read-only share refuses).
+    bool m_markerSeen = false;
+    QString m_markedFolder;
+    bool m_markerTriedOnce = false;
+    QString m_markerTried;
     // The previous poll: its folder, what it saw in reading order, its result.
     QString m_folder;
     std::vector<Seen> m_seen;

@@ -100,9 +100,8 @@ PlaybackEngine::Played PlaybackEngine::PlayOneMessage(const QString &name, qint3
 PlaybackEngine::Played PlaybackEngine::playMessage(QString &name, qint32 &lSkipSecs)
 {
     const Played played = PlayOneMessage(name, lSkipSecs);
-    FileFacts now;
     const QString sourceFile = m_core.store().msMsgDir + name + u".vox";
-    if (played.failure.isEmpty() || messageFileSystem().stat(sourceFile, now) != ENOENT)
+    if (played.failure.isEmpty() || messageFileSystem().lookUp(sourceFile) != ENOENT)
         return played;
     const QString again = resolvedName(name);
     if (again.isEmpty()) {

@@ -22,6 +22,7 @@
 #include "telephony/vox_decoder.h"
 
 #include "baresip_phone.h"
+#include "sip_bench_support.h"
 #include "test_message.h"
 
 #include <QCoreApplication>
@@ -99,15 +100,6 @@ QVector<Captured> readCapture(const QString &path, quint16 port)
     return packets;
 }
 
-double percentile(QVector<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[qsizetype(
-        std::min<double>(double(values.size() - 1), p * double(values.size())))];
-}
-
 // A thread that wakes every 20 ms on absolute deadlines at the sender's
 // priority and keeps its worst lateness, until `running` goes false.
 struct Reference {
@@ -136,14 +128,6 @@ void runReference(const std::atomic<bool> &running, Reference &out)
         out.over10 += late > 10.0;
         ++out.wakes;
     }
-}
-
-// Runs the event loop for `ms` (the call's audio goes on meanwhile).
-void waitMs(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 } // namespace
@@ -245,18 +229,18 @@ int main(int argc, char **argv)
         board.PlayFile(message);
         ++plays;
         ++pauses;
-        waitMs(700);
+        runEventsMs(700);
         board.GenerateTone(800, -20, 2);
         board.PlayFile(message, 0, {}, 2);
         ++plays;
         for (int i = 0; i < 3; ++i)
             board.GenerateTone(800, -20, 1);
         beeps += 4;
-        waitMs(300);
+        runEventsMs(300);
     }
     const ThreadPriority priority = board.senderPriority();
     board.HangUp();
-    waitMs(200);
+    runEventsMs(200);
     referenceRunning = false;
     referenceThread.join();
     spinning = false;

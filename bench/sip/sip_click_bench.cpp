@@ -17,6 +17,7 @@
 #include "control/message_control_core.h"
 
 #include "baresip_phone.h"
+#include "sip_bench_support.h"
 #include "test_message.h"
 
 #include "bench/bench_workstation.h"
@@ -50,14 +51,6 @@ struct Click {
 double msAfter(qint64 ns, qint64 originNs)
 {
     return ns == 0 ? -1 : double(ns - originNs) / 1e6;
-}
-
-// Lets the events run for `ms`: the telephone and the line settle between clicks.
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 void printFigure(const char *what, QVector<double> values)
@@ -138,7 +131,7 @@ int main(int argc, char **argv)
                 runs);
     QVector<double> upFirst;
     for (int run = 0; run < runs; ++run) {
-        settle(300);
+        runEventsMs(300);
         const Click c = click();
         const bool valid = c.dialMs < 0 && c.firstPacketMs >= 0 && phone.count(established) == 1;
         std::printf("call up, run %d: %.2f ms%s\n", run + 1, c.firstPacketMs,
@@ -155,8 +148,8 @@ int main(int argc, char **argv)
         phone.hangUp();
         const QDeadlineTimer deadline(5000);
         while (control.core().mbConnected && !deadline.hasExpired())
-            settle(10);
-        settle(300);
+            runEventsMs(10);
+        runEventsMs(300);
         const Click c = click();
         const bool valid = c.dialMs >= 0 && c.answeredMs >= c.dialMs &&
                            c.firstPacketMs >= c.answeredMs && phone.count(established) == calls + 1;

@@ -12,6 +12,7 @@
 #include "telephony/vox_decoder.h"
 
 #include "baresip_phone.h"
+#include "sip_bench_support.h"
 #include "test_message.h"
 
 #include <QCoreApplication>
@@ -21,32 +22,11 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 using namespace VoiceBocxLib;
-
-namespace
-{
-
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double percentile(QVector<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[qsizetype(std::min<double>(values.size() - 1, p * double(values.size())))];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -97,7 +77,7 @@ int main(int argc, char **argv)
     writeVoxFile(shortMessage, speechLikeMessage(200));
     QVector<double> firstPacketMs;
     for (int i = 0; i < repeats; ++i) {
-        const qint64 called = nowNs();
+        const qint64 called = steadyNowNs();
         board.PlayFile(shortMessage);
         const PlayTiming timing = board.lastPlayTiming();
         if (!timing.sentNs.isEmpty())
@@ -110,7 +90,7 @@ int main(int argc, char **argv)
 
     const QString longMessage = dir.path() + QStringLiteral("/long.vox");
     writeVoxFile(longMessage, speechLikeMessage(seconds * 1000));
-    const qint64 called = nowNs();
+    const qint64 called = steadyNowNs();
     board.PlayFile(longMessage);
     const PlayTiming timing = board.lastPlayTiming();
     QVector<double> intervals;

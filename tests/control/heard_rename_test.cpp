@@ -5,6 +5,7 @@
 
 #include "control/heard_rename.h"
 
+#include "support/fake_clock.h"
 #include "support/test_environment.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +14,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace VNOrvak;
@@ -48,6 +51,19 @@ public:
         return MessageFileSystem::rename(resolve(from), resolve(to));
     }
     int unlink(const QString &path) override { return MessageFileSystem::unlink(resolve(path)); }
+    int lookUp(const QString &path) override { return MessageFileSystem::lookUp(resolve(path)); }
+    int createClaim(const QString &path) override
+    {
+        return MessageFileSystem::createClaim(resolve(path));
+    }
+    int removeClaim(const QString &path) override
+    {
+        return MessageFileSystem::removeClaim(resolve(path));
+    }
+    int modifiedNs(const QString &path, qint64 &ns) override
+    {
+        return MessageFileSystem::modifiedNs(resolve(path), ns);
+    }
     int read(const QString &path, QByteArray &contents) override
     {
         return MessageFileSystem::read(resolve(path), contents);
@@ -61,7 +77,8 @@ private:
             return path;
         const QFileInfo info(path);
         const QDir dir = info.dir();
-        for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        for (const QString &entry :
+             dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
             if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
                 return dir.filePath(entry);
         }
@@ -88,11 +105,14 @@ public:
         for (const auto &[name, contents] : files)
             write(name, contents);
     }
+    // Sub-folders (claims) show as "<folder>".
     Folder contents() const
     {
         Folder out;
-        for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden))
-            out[name] = TestWorkstation::readFile(dir + name);
+        for (const QFileInfo &entry :
+             QDir(dir).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            out[entry.fileName()] =
+                entry.isDir() ? "<folder>" : TestWorkstation::readFile(entry.filePath());
         return out;
     }
 
@@ -108,6 +128,7 @@ struct MoveCase {
     std::function<void(HeardRenameTest &)> meanwhile;
     HeardMove expected;
     Folder after;
+    bool linked = false; // the heard name is a second link of the new file
 };
 
 TEST_P(HeardRenameTest, OnlyThePlayedFileTakesTheHeardNameAndNothingIsReplaced)
@@ -185,14 +206,15 @@ TEST_P(HeardRenameTest, OnlyThePlayedFileTakesTheHeardNameAndNothingIsReplaced)
          u"NA000000001A"_s,
          {},
          HeardMove::Renamed,
-         {{u"MA000000001A.vox"_s, "one"}}},
+         {{u"MA000000001A.vox"_s, "one"}},
+         true},
     };
     for (const MoveCase &c : cases) {
         SCOPED_TRACE(c.what);
         QDir(dir).removeRecursively();
         QDir().mkpath(dir);
         put(c.before);
-        if (QByteArray(c.what).startsWith("one file under both")) {
+        if (c.linked) {
             ASSERT_EQ(::link(QFile::encodeName(path(u"NA000000001A.vox"_s)).constData(),
                              QFile::encodeName(path(u"MA000000001A.vox"_s)).constData()),
                       0);
@@ -207,6 +229,57 @@ TEST_P(HeardRenameTest, OnlyThePlayedFileTakesTheHeardNameAndNothingIsReplaced)
         EXPECT_EQ(result.outcome, c.expected) << "errno " << result.error;
         EXPECT_TRUE(result.parked.isEmpty());
         EXPECT_EQ(contents(), c.after);
+    }
+}
+
+// Where the heard name is taken by a look and a rename on a share that
+// ignores case, a claim keeps out a message whose heard name differs in case
+// alone.
+TEST_P(HeardRenameTest, AClaimOnTheHeardNameIsWaitedForAndAStaleOneRemoved)
+{
+    const QString claim = u".vnorvak-claim-MA000000001A.VOX"_s;
+    const bool claims = GetParam() != Share::LocalDisk; // there the kernel refuses
+    FakeClock clock;
+    struct ClaimCase {
+        const char *what;
+        qint64 claimAgeSecs;
+        HeardMove expected;
+        Folder after;
+    };
+    const ClaimCase cases[] = {
+        {"held by another workstation marking a case twin",
+         1,
+         claims ? HeardMove::Busy : HeardMove::Renamed,
+         {{claim, "<folder>"}, {claims ? u"NA000000001A.vox"_s : u"MA000000001A.vox"_s, "one"}}},
+        {"left by a workstation that stopped",
+         45,
+         HeardMove::Renamed,
+         {{u"MA000000001A.vox"_s, "one"}}},
+    };
+    for (const ClaimCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        put({{u"NA000000001A.vox"_s, "one"}});
+        ASSERT_TRUE(QDir().mkpath(path(claim.toLower())));
+        const timespec times[2] = {{time(nullptr) - c.claimAgeSecs, 0},
+                                   {time(nullptr) - c.claimAgeSecs, 0}};
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, QFile::encodeName(path(claim.toLower())).constData(), times, 0),
+            0);
+        FileFacts played;
+        ASSERT_EQ(share.stat(path(u"NA000000001A.vox"_s), played), 0);
+        const HeardMoveResult result =
+            moveToHeardName(dir, u"NA000000001A"_s, u"MA000000001A"_s, played, share);
+        EXPECT_EQ(result.outcome, c.expected) << "errno " << result.error;
+        Folder after = c.after;
+        if (after.count(claim)) {
+            after[claim.toLower()] = after[claim];
+            after.erase(claim);
+        }
+        if (!claims)
+            after[claim.toLower()] = "<folder>"; // untouched
+        EXPECT_EQ(contents(), after);
     }
 }
 

@@ -133,6 +133,40 @@ TEST_F(CoreTest, AFolderThatCannotBeListedIsReportedOnceAndItsReturnLogged)
     EXPECT_EQ(prompter.boxes.size(), 2);
 }
 
+TEST_F(CoreTest, TheEmptyMountPointOfAShareThatWentAwayIsAnOutage)
+{
+    // A fresh installation's empty folder is no outage.
+    QDir().mkpath(dir);
+    core.tmrCalls_Timer();
+    EXPECT_TRUE(prompter.boxes.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir + QLatin1StringView(kFolderMarker)));
+
+    // The first message marks the folder as the installation's.
+    write(u"NA000000007A"_s);
+    core.tmrCalls_Timer();
+    EXPECT_TRUE(QFile::exists(dir + QLatin1StringView(kFolderMarker)));
+
+    // Unmounted cleanly: the mount point is empty, the marker gone with the share.
+    for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden))
+        QFile::remove(dir + name);
+    core.tmrCalls_Timer();
+    core.tmrCalls_Timer();
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(u"has lost its marker"))
+        << prompter.boxes[0].text.toStdString();
+    EXPECT_EQ(core.store().msMsgList, u"NA000000007A");
+
+    // Mounted again.
+    write(u"NA000000007A"_s);
+    core.tmrCalls_Timer();
+    EXPECT_FALSE(core.folderOutage());
+    // Emptied by the purge, the marker stays: no outage.
+    QFile::remove(path(u"NA000000007A"_s));
+    core.tmrCalls_Timer();
+    EXPECT_EQ(prompter.boxes.size(), 1);
+    EXPECT_EQ(core.store().msMsgList, u"");
+}
+
 TEST_F(CoreTest, AMessageLeftParkedByAStoppedMarkIsPutInPlaceByALaterPoll)
 {
     // A workstation stopped between its two renames; a parked name is no

@@ -153,3 +153,23 @@ TEST(MessageListing, StrayNamesLeaveTheMessagesUntouched)
         prompter.boxes.clear();
     }
 }
+
+// The marker tells a share that went away from an empty folder, for the
+// current folder ("") too, which is no folder the marker was seen in.
+TEST(MessageListing, AnEmptyFolderIsNotMountedOnlyWhereItsMarkerWasSeen)
+{
+    TestWorkstation ws;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(ws.root()));
+    VNOrvak::MessageFolderReader reader;
+    EXPECT_FALSE(reader.read(QString()).notMounted);
+    EXPECT_FALSE(reader.read(QString()).notMounted);
+
+    writeMessageFile(ws.root(), u"NA000000001A.vox"_s, QDateTime::currentDateTime(), "one");
+    EXPECT_EQ(reader.read(QString()).newFiles.size(), 1);
+    ASSERT_TRUE(QFile::exists(ws.root() + QLatin1StringView(VNOrvak::kFolderMarker)));
+    QFile::remove(ws.root() + u"NA000000001A.vox"_s);
+    QFile::remove(ws.root() + QLatin1StringView(VNOrvak::kFolderMarker));
+    EXPECT_TRUE(reader.read(QString()).notMounted);
+    QDir::setCurrent(previous);
+}

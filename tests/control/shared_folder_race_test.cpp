@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <cerrno>
@@ -70,8 +71,10 @@ protected:
     std::map<QString, QByteArray> serverFiles() const
     {
         std::map<QString, QByteArray> out;
-        for (const QString &name : QDir(server).entryList(QDir::Files | QDir::Hidden))
-            out[name] = TestWorkstation::readFile(server + name);
+        for (const QFileInfo &entry :
+             QDir(server).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            out[entry.fileName()] =
+                entry.isDir() ? "<folder>" : TestWorkstation::readFile(entry.filePath());
         return out;
     }
 
@@ -154,6 +157,88 @@ TEST_P(SharedFolderRace, TwoWorkstationsMarkingOneMessageLoseNothingAndReplaceNo
         figures += " " + outcome + "=" + std::to_string(n);
     std::printf("%s: %d races in %lld ms:%s\n", GetParam().name, trials,
                 static_cast<long long>(clock.elapsed()), figures.c_str());
+}
+
+// Two new messages whose names differ in the case of their ordering character
+// alone (the telephone system writes them on the server's own disk), marked
+// at the same instant: on a share that ignores case both heard names are
+// one, and the second rename used to replace the first file.
+TEST_P(SharedFolderRace, CaseTwinsMarkedAtOnceKeepBothMessages)
+{
+    std::map<std::string, int> tally;
+    const int trials = GetParam().trials / 2;
+    for (int i = 1; i <= trials; ++i) {
+        const QString base = u"NA"_s + QString::number(500000 + i).rightJustified(9, u'0');
+        const QString names[2] = {base + u'O', base + u'o'};
+        const QByteArray contents[2] = {"upper " + QByteArray::number(i),
+                                        "lower " + QByteArray::number(i) + "..."};
+        for (int k : {0, 1})
+            TestWorkstation::writeFile(server + names[k] + u".vox", contents[k]);
+
+        HeardMoveResult results[2];
+        std::latch ready(2);
+        auto workstation = [&](int k, QString mount) {
+            MessageFileSystem fs;
+            const FileFacts played = factsWhenVisible(fs, mount + names[k] + u".vox");
+            ready.arrive_and_wait();
+            results[k] = moveToHeardName(mount, names[k], u'M' + names[k].mid(1), played, fs);
+        };
+        std::thread a(workstation, 0, mountA);
+        std::thread b(workstation, 1, mountB);
+        a.join();
+        b.join();
+
+        const auto files = serverFiles();
+        std::string listing;
+        std::map<QByteArray, int> found;
+        for (const auto &[file, bytes] : files) {
+            if (file.contains(base.mid(2)))
+                listing += file.toStdString() + "=" + bytes.toStdString() + " ";
+            ++found[bytes];
+        }
+        SCOPED_TRACE("twins " + std::to_string(i) + ": " + outcomeName(results[0].outcome) + " / " +
+                     outcomeName(results[1].outcome) + " errno " +
+                     std::to_string(results[0].error) + "/" + std::to_string(results[1].error) +
+                     "; " + listing);
+        for (int k : {0, 1}) {
+            EXPECT_EQ(found[contents[k]], 1) << "message lost or doubled";
+            const QString heard = u'M' + names[k].mid(1) + u".vox";
+            const QString now =
+                files.count(heard) && files.at(heard) == contents[k] ? heard : names[k] + u".vox";
+            EXPECT_TRUE(files.count(now)) << "message " << k << " under another name";
+            EXPECT_EQ(now == heard, results[k].outcome == HeardMove::Renamed);
+            EXPECT_TRUE(results[k].outcome == HeardMove::Renamed ||
+                        results[k].outcome == HeardMove::HeardNameTaken ||
+                        results[k].outcome == HeardMove::Busy)
+                << outcomeName(results[k].outcome);
+            ++tally[outcomeName(results[k].outcome)];
+        }
+        EXPECT_EQ(files.size(), size_t(2 * i)) << "a claim, a parked file or a copy left behind";
+        if (HasFailure())
+            return;
+    }
+    std::string figures;
+    for (const auto &[outcome, n] : tally)
+        figures += " " + outcome + "=" + std::to_string(n);
+    std::printf("%s: %d case twins:%s\n", GetParam().name, trials, figures.c_str());
+}
+
+// A workstation whose mount has just shown a new message learns from the
+// server, not from its cache, that another workstation renamed it since.
+TEST_P(SharedFolderRace, AMessageRenamedElsewhereIsFoundUnderItsHeardNameAtOnce)
+{
+    TestWorkstation::writeFile(server + u"NA000000800A.vox"_s, "heard elsewhere");
+    TestWorkstation::writeFile(server + u"NA000000801A.vox"_s, "purged");
+    MessageFileSystem fs;
+    factsWhenVisible(fs, mountA + u"NA000000800A.vox"_s);
+    factsWhenVisible(fs, mountA + u"NA000000801A.vox"_s);
+    ASSERT_TRUE(QFileInfo(mountA + u"NA000000800A.vox"_s).isFile());
+    ASSERT_TRUE(QFile::rename(server + u"NA000000800A.vox"_s, server + u"MA000000800A.vox"_s));
+    ASSERT_TRUE(QFile::remove(server + u"NA000000801A.vox"_s));
+
+    EXPECT_EQ(locateMessage(mountA, u"NA000000800A"_s, u"MA000000800A"_s, fs), MessagePlace::Heard);
+    EXPECT_EQ(locateMessage(mountA, u"NA000000801A"_s, u"MA000000801A"_s, fs), MessagePlace::Gone);
+    EXPECT_EQ(fs.lookUp(mountA + u"NA000000800A.vox"_s), ENOENT);
 }
 
 TEST_P(SharedFolderRace, AHeardNameDifferingInCaseAloneIsNeverReplaced)

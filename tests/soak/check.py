@@ -33,9 +33,13 @@ DEFAULT_GRACE_MS = 5000
 RACE_ERROR = re.compile(r"^Error (53|58|70) \{ (53-File not found|(53|58)-Cannot rename"
                         r"|70-Cannot rename .*: Device or resource busy \}) ")
 # The same races met when a play starts: the file listed is gone (renamed
-# or purged by another workstation, seen late through a mount's cache), and
-# the error log keeps the technical line of the failed copy.
+# or purged by another workstation, seen late through a mount's cache). The
+# control looks it up on the server then and plays its heard twin, or says
+# it is gone, without an error box: such a box fails the run (it is counted
+# apart), and the error log may keep the technical line of the failed copy.
 RACE_PLAY_BOX = re.compile(r"^Message [NM]\S* could not be played: File not found\.")
+# The file that marks the messages folder as the installation's.
+FOLDER_MARKER = ".vnorvak-messages"
 RACE_PLAY_LOG = re.compile(r"^(Error 53 \{ 53-File not found \} occurred at \d+ in "
                            r"|Message .* was not played and stays as it was: File not found$)")
 # What the log says of a message kept new on purpose (a heard name taken, a
@@ -221,6 +225,8 @@ def check(root, workstations, options=None):
     messages = os.path.join(root, "server", "messages")
     for name in sorted(os.listdir(messages)) if os.path.isdir(messages) else []:
         path = os.path.join(messages, name)
+        if name == FOLDER_MARKER:
+            continue
         if not MESSAGE_NAME.match(name):
             stray.append(name)
             continue
@@ -350,6 +356,9 @@ def check(root, workstations, options=None):
     figures["messages played to the end (or a key)"] = len(heard_plays)
     figures["FinishedPlayingNewMsg events"] = finished
     figures["new messages dealt with, by outcome"] = dict(sorted(outcomes.items()))
+    # Found renamed by another workstation between the listing and the play:
+    # its heard twin plays, without a box.
+    figures["plays of a message heard elsewhere meanwhile (no box)"] = outcomes.get("heard_before_play", 0)
     figures["operator actions"] = dict(sorted(actions.items()))
     if not 0 <= len(renames) - ws_renames <= sum(kills.values()):
         fail("renames match events", "the workstations renamed %d messages, the server saw %d renames"
@@ -425,8 +434,12 @@ def check(root, workstations, options=None):
             text = e.get("text", "")
             if e["ev"] == "box" and text.startswith(INFO_BOXES):
                 key = text.split("\r\n")[0]
-            elif e["ev"] == "box" and (RACE_ERROR.match(text) or RACE_PLAY_BOX.match(text)):
+            elif e["ev"] == "box" and RACE_ERROR.match(text):
                 key = "error: rename/delete race with another workstation"
+            elif e["ev"] == "box" and RACE_PLAY_BOX.match(text) and faults.explains(ws, e["t"]) is None:
+                fail("failures explained by faults", "%s: a message renamed or purged elsewhere "
+                     "before its play showed an error box: %r" % (ws, text))
+                key = "UNEXPLAINED: play of a message gone elsewhere"
             else:
                 fault = faults.explains(ws, e["t"])
                 if fault is None:
