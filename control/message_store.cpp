@@ -85,9 +85,11 @@ public:
     }
 
     // Adds a file with its time (nullopt: it could not be read, for the
-    // reason `noTime` gives). Returns whether the name was added; one that
-    // was not leaves a time that could not be read to the caller.
-    bool add(const QString &sFile, std::optional<qint64> secs, const Error &noTime)
+    // reason `noTime` gives; `vanished`: it was listed and is gone). Returns
+    // whether the name was added; one that was not leaves a time that could
+    // not be read to the caller.
+    bool add(const QString &sFile, std::optional<qint64> secs, const Error &noTime,
+             bool vanished = false)
     {
         // Only message files: a name of another form would shift the list's
         // 13-character steps.
@@ -104,7 +106,7 @@ public:
             if (*secs >= m_todayStart && *secs < m_todayEnd)
                 ++m_store.mlMsgTodayCnt;
         } else {
-            report(noTime);
+            (vanished ? reportVanished : report)(noTime);
         }
         m_list.insert(sName);
         return true;
@@ -125,6 +127,14 @@ public:
     }
 
     static void report(const Error &error) { modVNQRN::ReportError(error, QString()); }
+    // A listed message file that vanished before its time was read was
+    // renamed or purged by another workstation meanwhile (a network folder's
+    // cached listing shows it for a while): a race that loses nothing, for
+    // the error log alone.
+    static void reportVanished(const Error &error)
+    {
+        modVNQRN::WriteLog(modVNQRN::ErrorMessage(error, QString()));
+    }
 
     // The latest date alone, where the list was built another way.
     void finishTimes()
@@ -262,7 +272,7 @@ bool MessageStore::addListedToEmptyList(const MessageListing &listing)
     for (const QList<ListedFile> *group : {&listing.newFiles, &listing.heardFiles}) {
         for (const ListedFile &f : *group) {
             if (f.modifiedSecs == ListedFile::kNoTime)
-                Batch::report(missingFile(msMsgDir + f.name));
+                Batch::reportVanished(missingFile(msMsgDir + f.name));
             else
                 batch.countTime(f.modifiedSecs);
         }
@@ -321,18 +331,20 @@ void MessageStore::addFiles(const QString &sFiles, const QList<ListedFile> *list
         std::optional<qint64> secs;
         // Why the time is missing, as the look at the file said.
         Error noTime = missingFile(msMsgDir + sItem);
+        bool vanished = false;
         try {
             const auto known = listedTime(itemBegin, itemEnd);
+            vanished = known && !*known;
             secs = known ? *known : std::optional<qint64>(readModifiedSecs(msMsgDir + sItem));
         } catch (...) {
             noTime = modVNQRN::currentError();
         }
         try {
-            const bool added = batch.add(sItem, secs, noTime);
+            const bool added = batch.add(sItem, secs, noTime, vanished);
             if (secs)
                 batch.follow(*secs);
             else if (!added)
-                Batch::report(noTime);
+                (vanished ? Batch::reportVanished : Batch::report)(noTime);
         } catch (...) {
             Batch::report(modVNQRN::currentError());
         }

@@ -71,6 +71,13 @@ PlaybackEngine::Played PlaybackEngine::PlayOneMessage(const QString &name, qint3
     // What is marked heard afterwards must be this very file, not a newer
     // message that takes its name meanwhile.
     messageFileSystem().stat(sourceFile, played.file);
+    // A resumed message is the file whose play began before the pause: a
+    // newer message that took its name meanwhile has not been heard whole.
+    if (!m_pausedName.isEmpty()) {
+        if (m_pausedName == name)
+            played.file = m_pausedFile;
+        m_pausedName.clear();
+    }
     // A Terminate while the call was being made: nothing more is played.
     if (mbReleasePending || m_ending) {
         played.skipped = true;
@@ -89,6 +96,10 @@ PlaybackEngine::Played PlaybackEngine::PlayOneMessage(const QString &name, qint3
     // Pause and Stop clicks ran inside the play call; they leave their mark
     // on what the Play button offers and on mbStopRequested.
     played.paused = m_playAll == PlayAllButton::Resume;
+    if (played.paused) {
+        m_pausedName = name;
+        m_pausedFile = played.file;
+    }
     played.hungUp = wasConnected && !m_core.mbConnected;
     return played;
 }

@@ -44,6 +44,7 @@ void PlaybackEngine::startAfresh()
 {
     mbStopRequested = false;
     mlResumeSecs = 0;
+    m_pausedName.clear();
 }
 
 // While a playback runs its buttons offer Pause and Stop alone (New Msg,
@@ -196,6 +197,7 @@ void PlaybackEngine::cmdPlayLast_Click()
         m_core.store().msPlayQueue.clear();
         // A paused message is given up: a later Pause starts counting afresh.
         mlResumeSecs = 0;
+        m_pausedName.clear();
         // The playback has ended for whoever watches, though its procedure
         // is still leaving.
         m_current = PlaybackState();

@@ -56,6 +56,8 @@ public:
     bool mbPlayNewMode = false;    ///< New Msg started it
     bool mbStopRequested = false;  ///< Stop was pressed during the playback
     qint32 mlResumeSecs = 0;       ///< seconds of the paused message already played
+    QString m_pausedName;          ///< the paused message ("" when none is paused)
+    FileFacts m_pausedFile;        ///< its file as its play began
     int mPlayDepth = 0;            ///< play procedures running
     bool mbReleasePending = false; ///< Terminate came during a playback
     bool m_stopBeforePlay = false; ///< stop() came while the route was being opened

@@ -38,7 +38,7 @@ protected:
         control.InitializeForProgram(u"VN-Desk"_s);
     }
 
-    HeardLog &log() { return *control.findChild<HeardLog *>(); }
+    HeardLog &log() { return *control.playback().findChild<HeardLog *>(); }
     QString logFile() const
     {
         return ws.root() + u"inst/VNT/Data/heard/" + heardLogFileName(u"desk3"_s, u"VN-Desk"_s);

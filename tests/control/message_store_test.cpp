@@ -80,8 +80,8 @@ TEST_F(MessageStoreTest, UnreadableFilesAreReportedOnceAndTheScanGoesOn)
     EXPECT_EQ(store.msMsgList, u"NA000000001A,NA000000002A");
     EXPECT_EQ(store.mlMsgCnt, 2);
     EXPECT_EQ(store.mlMsgTodayCnt, 1);
-    ASSERT_EQ(prompter.boxes.size(), 1);
-    EXPECT_TRUE(prompter.boxes[0].text.contains(u"File not found"));
+    // A listed file that vanished was renamed elsewhere: the log, no box.
+    EXPECT_TRUE(prompter.boxes.isEmpty());
 
     // A list of names with a comma in one splits it into pieces that name no
     // file: each piece is reported, a piece that is no message name is not

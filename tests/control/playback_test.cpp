@@ -405,6 +405,22 @@ TEST_P(FourMessages, ANewerRecordingUnderTheSameNameStaysNew)
     EXPECT_TRUE(control.core().store().msMsgList.contains(msg('N', 42, 'A')));
 }
 
+TEST_P(FourMessages, ANewerRecordingWhilePausedStaysNewAfterTheResume)
+{
+    start(42);
+    during(1, 3, [&] { control.ClickPlayAllMsgButton(); });
+    control.ClickPlayAllMsgButton();
+    ASSERT_EQ(playAllCaption(), u"Res&ume");
+    // While message 1 is paused, another workstation hears it, the purge
+    // removes it and the recorder writes a newer message under its new name:
+    // the resume plays the rest of the newer one, which nobody heard whole.
+    ASSERT_TRUE(QFile::remove(file(msg('N', 42, 'A'))));
+    message(msg('N', 42, 'A'), 5);
+    control.ClickPlayAllMsgButton();
+    EXPECT_FALSE(QFile::exists(file(msg('M', 42, 'A'))));
+    EXPECT_EQ(TestWorkstation::readFile(file(msg('N', 42, 'A'))).size(), 5 * 4000);
+}
+
 // The file system as the play engine sees it, with a moment to act in just
 // before the first message's play begins (after the look that found it).
 class ActJustBeforePlay final : public MessageFileSystem
