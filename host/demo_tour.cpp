@@ -107,7 +107,7 @@ void addDemoTour(TourRunner &runner, HostWindow &window)
 
     // The messages folder goes away for a while (moved aside) and comes back.
     auto folder = std::make_shared<QString>();
-    const auto moveBack = [&window, folder] {
+    const auto moveBack = [folder] {
         if (!folder->isEmpty() && !QDir().exists(*folder))
             QDir().rename(*folder + u".away", *folder);
     };
