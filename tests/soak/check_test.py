@@ -301,6 +301,9 @@ class CheckTest(unittest.TestCase):
             f.write("Jan01 10:00:00 VN-Orvak - '" + text + "'\r\n")
             line = "Jan01 10:00:01 VN-Orvak - '" + long_text + "'"
             f.write(line[:100] + "'\r\n   '" + line[100:] + "\r\n")
+            # A listed message renamed elsewhere before its time was read.
+            f.write("Jan01 10:00:01 VN-Orvak - 'Error 53 { 53-File not found: /m/NA000000001A.vox }"
+                    " occurred at 31 in VNOrvak'\r\n")
         failures = run.check().failures
         self.assertEqual(len(failures), 1)
         self.assertIn("error log entry without its box: " + long_text[:40], failures[0])
