@@ -32,13 +32,6 @@ using Phase = PlaybackState::Phase;
 namespace
 {
 
-// A message name of entity `id`.
-QString msg(char status, int id, char order = 'A')
-{
-    return QString(QChar::fromLatin1(status)) + u'0' + QString::number(id).rightJustified(9, u'0') +
-           QChar::fromLatin1(order);
-}
-
 class MessagePlaybackTest : public ::testing::TestWithParam<bool>
 {
 protected:

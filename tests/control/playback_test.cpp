@@ -39,14 +39,6 @@ namespace
 
 using Action = std::function<void()>;
 
-// A message name for entity `id`: status letter, a carried character, the id
-// as nine digits, and the ordering character.
-QString msg(char status, int id, char order = 'A')
-{
-    return QString(QChar::fromLatin1(status)) + u'0' + QString::number(id).rightJustified(9, u'0') +
-           QChar::fromLatin1(order);
-}
-
 class PlaybackTest : public ::testing::TestWithParam<bool>
 {
 protected:
