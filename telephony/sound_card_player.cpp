@@ -87,7 +87,10 @@ SoundCardPlayer::~SoundCardPlayer()
 {
     if (m_loop)
         stop();
-    for (const auto &d : m_draining)
+    m_drainTimer.stop();
+    const auto draining = std::move(m_draining);
+    m_draining.clear();
+    for (const auto &d : draining)
         d->sink->stop();
 }
 
@@ -270,6 +273,9 @@ void SoundCardPlayer::finish(Ending ending)
 
 void SoundCardPlayer::drain()
 {
+    // Stopping or deleting a sink can run the event loop, and this timer
+    // with it: finished sinks leave the list first and go only after it.
+    std::vector<std::unique_ptr<Draining>> done;
     for (auto it = m_draining.begin(); it != m_draining.end();) {
         Draining &d = **it;
         d.written += writeSome(*d.sink, d.output, d.rest, 0, [](qint64) { return QByteArray(); });
@@ -279,7 +285,7 @@ void SoundCardPlayer::drain()
         // milliseconds ahead of the sound.
         if ((d.rest.isEmpty() && played >= d.written) || d.since.elapsed() > kStallGraceMs ||
             d.sink->state() == QAudio::StoppedState) {
-            d.sink->stop();
+            done.push_back(std::move(*it));
             it = m_draining.erase(it);
         } else {
             ++it;
@@ -287,6 +293,8 @@ void SoundCardPlayer::drain()
     }
     if (m_draining.empty())
         m_drainTimer.stop();
+    for (auto &d : done)
+        d->sink->stop();
 }
 
 } // namespace VoiceBocxLib

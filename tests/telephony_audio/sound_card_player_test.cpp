@@ -11,6 +11,7 @@
 #include "support/thrown_error.h"
 #include "test_message.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -151,6 +152,26 @@ TEST_F(SoundCardPlayerTest, OddFilesPlayAsWhatTheyAreOrFailBeforeAnySound)
     EXPECT_EQ(thrownError([&] { player.play(ws.root() + u"gone.vox"); }).number(),
               modVNQRN::errFileNotFound);
     EXPECT_FALSE(player.isPlaying());
+}
+
+// Plays stopped one after another leave several sinks sounding out their
+// fades at once; each goes in turn (a sink that goes runs the event loop),
+// and the player plays on.
+TEST_F(SoundCardPlayerTest, PlaysStoppedInQuickSuccessionAllFadeOutAndThePlayerGoesOn)
+{
+    const QString path = messageFile(1000);
+    for (int i = 0; i < 12; ++i) {
+        QTimer::singleShot(15 + 5 * (i % 4), &player, [&] { player.stop(); });
+        player.play(path);
+        EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::Stopped);
+    }
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    listenTo([&] { player.play(path); });
+    EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::End);
+    EXPECT_GT(findSignal(reference, heard).correlation, 0.95);
 }
 
 // Captured at the sink around a resume and a stop: the sound fades in and
