@@ -26,6 +26,9 @@ constexpr int kStopRoomMs = 2 * VoxPlaybackDevice::kFadeMs;
 // A device whose played position stands still this long while it has
 // audio queued has stopped taking audio.
 constexpr qint64 kStallGraceMs = 2000;
+// How long a stopped sink is kept before it is deleted: the audio server's
+// thread may still report on its stream for a moment after the stop.
+constexpr int kRetireMs = 1000;
 
 QAudioDevice outputFor(int channel)
 {
@@ -88,10 +91,21 @@ SoundCardPlayer::~SoundCardPlayer()
     if (m_loop)
         stop();
     m_drainTimer.stop();
-    const auto draining = std::move(m_draining);
+    auto draining = std::move(m_draining);
     m_draining.clear();
-    for (const auto &d : draining)
-        d->sink->stop();
+    for (auto &d : draining)
+        retire(std::move(d->sink));
+}
+
+void SoundCardPlayer::retire(std::unique_ptr<QAudioSink> sink)
+{
+    if (!sink)
+        return;
+    sink->disconnect(this);
+    sink->stop();
+    QAudioSink *const kept = sink.release();
+    kept->setParent(this); // goes with the player at the latest
+    QTimer::singleShot(kRetireMs, kept, &QObject::deleteLater);
 }
 
 int SoundCardPlayer::deviceCount() const
@@ -148,7 +162,7 @@ void SoundCardPlayer::play(const QString &path, qint32 skipSeconds)
     m_sink->setBufferSize(queueBytes);
     m_output = m_sink->start();
     if (!m_output || m_sink->error() != QAudio::NoError) {
-        m_sink.reset();
+        retire(std::move(m_sink));
         m_output = nullptr;
         m_source.close();
         throw Error(modVNQRN::errUnexpected,
@@ -246,7 +260,7 @@ void SoundCardPlayer::finish(Ending ending)
     if (m_sink) {
         m_sink->disconnect(this);
         if (failed) {
-            m_sink->stop();
+            retire(std::move(m_sink));
         } else {
             auto d = std::make_unique<Draining>();
             d->rest = m_pending + m_source.readAll(); // the fade and the silence after it
@@ -273,8 +287,8 @@ void SoundCardPlayer::finish(Ending ending)
 
 void SoundCardPlayer::drain()
 {
-    // Stopping or deleting a sink can run the event loop, and this timer
-    // with it: finished sinks leave the list first and go only after it.
+    // Stopping a sink can run the event loop, and this timer with it:
+    // finished sinks leave the list first and are retired only after it.
     std::vector<std::unique_ptr<Draining>> done;
     for (auto it = m_draining.begin(); it != m_draining.end();) {
         Draining &d = **it;
@@ -294,7 +308,7 @@ void SoundCardPlayer::drain()
     if (m_draining.empty())
         m_drainTimer.stop();
     for (auto &d : done)
-        d->sink->stop();
+        retire(std::move(d->sink));
 }
 
 } // namespace VoiceBocxLib

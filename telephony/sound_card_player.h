@@ -110,6 +110,7 @@ private:
     qint64 playedBytes() const;
     void finish(Ending ending);
     void drain();
+    void retire(std::unique_ptr<QAudioSink> sink);
 
     int m_channel = -1;
     int m_voxRate = kVoxRate8k;

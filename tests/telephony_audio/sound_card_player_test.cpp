@@ -160,8 +160,8 @@ TEST_F(SoundCardPlayerTest, OddFilesPlayAsWhatTheyAreOrFailBeforeAnySound)
 TEST_F(SoundCardPlayerTest, PlaysStoppedInQuickSuccessionAllFadeOutAndThePlayerGoesOn)
 {
     const QString path = messageFile(1000);
-    for (int i = 0; i < 12; ++i) {
-        QTimer::singleShot(15 + 5 * (i % 4), &player, [&] { player.stop(); });
+    for (int i = 0; i < 60; ++i) {
+        QTimer::singleShot(30 + 11 * (i % 7), &player, [&] { player.stop(); });
         player.play(path);
         EXPECT_EQ(player.lastEnding(), SoundCardPlayer::Ending::Stopped);
     }
