@@ -60,6 +60,7 @@ TEST(CommandLineTest, VnmsgAndVnhostRefuseWhatTheyCannotUse)
         {{u"scan"_s, u"/m"_s, u"--now"_s, u"today"_s},
          u"scan: --now wants \"YYYY-MM-DD HH:MM:SS\", not today"_s},
         {{u"entities"_s, u"/m"_s, u"--entity"_s, u"1"_s}, u"entities: --entity belongs to scan"_s},
+        {{u"make-demo"_s, QString()}, u"make-demo: the folder name is empty"_s},
         {{u"make-demo"_s, u"/d"_s, u"--time-scale"_s, u"inf"_s},
          u"make-demo: --time-scale wants a number above 0, not inf"_s},
         {{u"make-demo"_s, u"/d"_s, u"--time-scale"_s, u"nan"_s},

@@ -328,6 +328,10 @@ void applyMakeDemo(const Words &words, VnmsgArgs &out)
 {
     DemoOptions &options = out.demo;
     options.folder = words.positional.value(0);
+    if (options.folder.isEmpty()) {
+        out.error = u"make-demo: the folder name is empty"_s;
+        return;
+    }
     for (const auto &[name, value] : words.options) {
         if (name == u"--route") {
             if (value == u"auto")
