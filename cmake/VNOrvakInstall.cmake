@@ -4,12 +4,13 @@
 # Headers keep the folders the sources include them by ("control/...",
 # "telephony/...", "shared/..."), under include/vnorvak.
 #
-# Install components (one Debian package each, cmake/VNOrvakPackaging.cmake):
-# runtime (the shared libraries), dev (headers, CMake package, the libraries'
-# link names), sip (the SIP line's plug-in), console (vnhost), tools (vnmsg),
-# designer (the Qt Designer plugin).
+# Install components (one Debian package each, packaging/CMakeLists.txt):
+# shared, telephony, core and control (a shared library each), dev (headers,
+# CMake package, the libraries' link names), sip (the SIP line's plug-in),
+# console (vnhost), tools (vnmsg), designer (the Qt Designer plugin).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+include(VNOrvakManualPage)
 
 set(VNORVAK_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vnorvak)
 set(VNORVAK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/VNOrvak)
@@ -38,7 +39,8 @@ endif()
 # vnorvak_install_library(target folder export-name): the versioned shared
 # library, every header among its sources (into include/vnorvak/<folder>,
 # subfolders kept), and its place in the package as VNOrvak::<export-name>,
-# whose users compile as C++20.
+# whose users compile as C++20. The library is in an install component (and
+# Debian package) of its own, named after the target without "vnorvak_".
 function(vnorvak_install_library target folder export_name)
     set_target_properties(${target} PROPERTIES
         EXPORT_NAME ${export_name}
@@ -60,11 +62,12 @@ function(vnorvak_install_library target folder export_name)
                     COMPONENT dev)
         endif()
     endforeach()
+    string(REGEX REPLACE "^vnorvak_" "" component ${target})
     install(TARGETS ${target} EXPORT VNOrvakTargets
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${component}
                     NAMELINK_COMPONENT dev
-            RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+            RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
 endfunction()
 
 # vnorvak_install_voice_board_plugin(target component): a voice-board plug-in
