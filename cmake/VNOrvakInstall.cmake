@@ -4,12 +4,14 @@
 # Headers keep the folders the sources include them by ("control/...",
 # "telephony/...", "shared/..."), under include/vnorvak.
 #
-# Install components (one Debian package each, cmake/VNOrvakPackaging.cmake):
-# runtime (the shared libraries), dev (headers, CMake package, the libraries'
-# link names), sip (the SIP line's plug-in), console (vnhost), tools (vnmsg),
-# designer (the Qt Designer plugin).
+# Install components (one Debian package each, packaging/CMakeLists.txt):
+# shared, telephony, core and control (a shared library each), dev (the
+# host's headers, CMake package, the libraries' link names), sip (the SIP
+# line's plug-in), console (vnhost), tools (vnmsg), designer (the Qt Designer
+# plugin).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+include(VNOrvakManualPage)
 
 set(VNORVAK_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vnorvak)
 set(VNORVAK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/VNOrvak)
@@ -35,11 +37,21 @@ if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
     set(CMAKE_INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 endif()
 
-# vnorvak_install_library(target folder export-name): the versioned shared
-# library, every header among its sources (into include/vnorvak/<folder>,
-# subfolders kept), and its place in the package as VNOrvak::<export-name>,
-# whose users compile as C++20.
-function(vnorvak_install_library target folder export_name)
+# The headers a host includes; those they include in turn are installed with
+# them, and no other: the rest are the libraries' own.
+set(VNORVAK_HOST_HEADERS
+    control/message_control.h
+    control/message_playback.h
+    control/playback_state.h
+    control/message_box_prompter.h
+    shared/error.h
+    shared/prompter.h)
+
+# vnorvak_install_library(target export-name): the versioned shared library,
+# in an install component (and Debian package) of its own named after the
+# target without "vnorvak_", and its place in the package as
+# VNOrvak::<export-name>, whose users compile as C++20.
+function(vnorvak_install_library target export_name)
     set_target_properties(${target} PROPERTIES
         EXPORT_NAME ${export_name}
         VERSION ${PROJECT_VERSION}
@@ -47,24 +59,42 @@ function(vnorvak_install_library target folder export_name)
     target_compile_features(${target} PUBLIC cxx_std_20)
     target_include_directories(${target} PUBLIC
         $<INSTALL_INTERFACE:${VNORVAK_INSTALL_INCLUDEDIR}>)
-    get_target_property(sources ${target} SOURCES)
-    get_target_property(source_dir ${target} SOURCE_DIR)
-    # A header in a subfolder of the sources (telephony/sip/...) keeps it.
-    foreach(source IN LISTS sources)
-        if(source MATCHES "\\.h$")
-            cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir})
-            cmake_path(RELATIVE_PATH source BASE_DIRECTORY ${source_dir} OUTPUT_VARIABLE relative)
-            cmake_path(GET relative PARENT_PATH subfolder)
-            install(FILES ${source}
-                    DESTINATION ${VNORVAK_INSTALL_INCLUDEDIR}/${folder}/${subfolder}
-                    COMPONENT dev)
-        endif()
-    endforeach()
+    string(REGEX REPLACE "^vnorvak_" "" component ${target})
     install(TARGETS ${target} EXPORT VNOrvakTargets
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${component}
                     NAMELINK_COMPONENT dev
-            RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+            RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+endfunction()
+
+# The host's headers and every header they include, each into
+# include/vnorvak/<its folder in the tree>.
+function(vnorvak_install_host_headers)
+    set(pending ${VNORVAK_HOST_HEADERS})
+    set(installed)
+    while(pending)
+        list(POP_FRONT pending header)
+        if(header IN_LIST installed)
+            continue()
+        endif()
+        list(APPEND installed ${header})
+        cmake_path(GET header PARENT_PATH folder)
+        install(FILES ${PROJECT_SOURCE_DIR}/${header}
+                DESTINATION ${VNORVAK_INSTALL_INCLUDEDIR}/${folder} COMPONENT dev)
+        file(STRINGS ${PROJECT_SOURCE_DIR}/${header} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+        foreach(line IN LISTS lines)
+            string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" included "${line}")
+            # Quoted names are found beside the header first, then from the
+            # tree's top ("control/...").
+            if(EXISTS ${PROJECT_SOURCE_DIR}/${folder}/${included})
+                list(APPEND pending ${folder}/${included})
+            elseif(EXISTS ${PROJECT_SOURCE_DIR}/${included})
+                list(APPEND pending ${included})
+            else()
+                message(FATAL_ERROR "${header} includes \"${included}\", which is not in the tree")
+            endif()
+        endforeach()
+    endwhile()
 endfunction()
 
 # vnorvak_install_voice_board_plugin(target component): a voice-board plug-in
@@ -79,6 +109,7 @@ function(vnorvak_install_voice_board_plugin target component)
 endfunction()
 
 function(vnorvak_install_package)
+    vnorvak_install_host_headers()
     install(EXPORT VNOrvakTargets NAMESPACE VNOrvak:: DESTINATION ${VNORVAK_INSTALL_CMAKEDIR}
             COMPONENT dev)
     configure_package_config_file(

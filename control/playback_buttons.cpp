@@ -47,6 +47,20 @@ void PlaybackEngine::startAfresh()
     m_pausedName.clear();
 }
 
+// Play and Play Last started afresh: all of the entity's messages, or its
+// last one.
+void PlaybackEngine::playAfresh(bool all)
+{
+    startAfresh();
+    mbPlayAllMode = all;
+    mbPlayNewMode = false;
+    qint32 skip = 0;
+    if (all)
+        PlayAllMsgs(skip);
+    else
+        PlayLastMsg(skip);
+}
+
 // While a playback runs its buttons offer Pause and Stop alone (New Msg,
 // Previous and Next are hidden): a call that would start another playback
 // inside it is ignored.
@@ -87,64 +101,49 @@ void PlaybackEngine::cmdNewMsg_Click()
 void PlaybackEngine::selectAndPlayAll(const QString &msgID)
 {
     runReported([&] { m_core.InitializeForID(msgID); });
-    startAfresh();
-    mbPlayAllMode = true;
-    mbPlayNewMode = false;
+    runReported([&] { playAfresh(true); });
+}
+
+// Next and Previous: the entity above (below) the current one plays, or,
+// with none there, the lowest (highest) of the list.
+void PlaybackEngine::playNeighbour(bool above)
+{
+    if (playbackRunning())
+        return;
+    m_core.setTimerEnabled(false);
+    QString id;
     runReported([&] {
-        qint32 skip = 0;
-        PlayAllMsgs(skip);
+        const double current = NumericValue(m_core.store().msEntityID);
+        QString list = m_core.store().msMsgList;
+        if (!above && list.endsWith(u','))
+            list.chop(1);
+        const auto take = [&](QString &from) {
+            return nameID(above ? GetLeftItem(from, kComma)
+                                : MessageStore::GetRightItem(from, kComma));
+        };
+        bool found = false;
+        QString copy = list;
+        while (!copy.isEmpty() && !found) {
+            id = take(copy);
+            found = above ? NumericValue(id) > current : NumericValue(id) < current;
+        }
+        if (!found) {
+            copy = list;
+            id = take(copy);
+        }
     });
+    selectAndPlayAll(id);
+    m_core.setTimerEnabled(true);
 }
 
 void PlaybackEngine::cmdNextMsg_Click()
 {
-    if (playbackRunning())
-        return;
-    m_core.setTimerEnabled(false);
-    QString id;
-    bool found = false;
-    runReported([&] {
-        const double current = NumericValue(m_core.store().msEntityID);
-        QString copy = m_core.store().msMsgList;
-        while (!copy.isEmpty() && !found) {
-            id = nameID(GetLeftItem(copy, kComma));
-            found = NumericValue(id) > current;
-        }
-        // None above the current entity: around to the lowest id.
-        if (!found) {
-            copy = m_core.store().msMsgList;
-            id = nameID(GetLeftItem(copy, kComma));
-        }
-    });
-    selectAndPlayAll(id);
-    m_core.setTimerEnabled(true);
+    playNeighbour(true);
 }
 
 void PlaybackEngine::cmdPrevMsg_Click()
 {
-    if (playbackRunning())
-        return;
-    m_core.setTimerEnabled(false);
-    QString id;
-    bool found = false;
-    runReported([&] {
-        const double current = NumericValue(m_core.store().msEntityID);
-        QString list = m_core.store().msMsgList;
-        if (list.endsWith(u','))
-            list.chop(1);
-        QString copy = list;
-        while (!copy.isEmpty() && !found) {
-            id = nameID(MessageStore::GetRightItem(copy, kComma));
-            found = NumericValue(id) < current;
-        }
-        // None below the current entity: around to the highest id.
-        if (!found) {
-            copy = list;
-            id = nameID(MessageStore::GetRightItem(copy, kComma));
-        }
-    });
-    selectAndPlayAll(id);
-    m_core.setTimerEnabled(true);
+    playNeighbour(false);
 }
 
 void PlaybackEngine::cmdPlayAll_Click()
@@ -173,13 +172,7 @@ void PlaybackEngine::cmdPlayAll_Click()
                 PlayLastMsg(mlResumeSecs);
         });
     } else {
-        startAfresh();
-        mbPlayAllMode = true;
-        mbPlayNewMode = false;
-        runReported([&] {
-            qint32 skip = 0;
-            PlayAllMsgs(skip);
-        });
+        runReported([&] { playAfresh(true); });
     }
     m_core.setTimerEnabled(true);
 }
@@ -203,11 +196,7 @@ void PlaybackEngine::cmdPlayLast_Click()
         m_current = PlaybackState();
         m_core.UpdateDisplayState();
     } else {
-        startAfresh();
-        mbPlayAllMode = false;
-        mbPlayNewMode = false;
-        qint32 skip = 0;
-        PlayLastMsg(skip);
+        playAfresh(false);
     }
     m_core.setTimerEnabled(true);
 }

@@ -79,7 +79,9 @@ public:
     void cmdPlayAll_Click();
     void cmdPlayLast_Click();
     void selectAndPlayAll(const QString &msgID);
+    void playNeighbour(bool above);
     void startAfresh();
+    void playAfresh(bool all);
     bool playbackRunning() const { return mPlayDepth > 0; }
 
     // The route (device_connection.cpp).

@@ -12,6 +12,8 @@ HostOptions parseHostOptions(const QStringList &args)
         const bool hasValue = i + 1 < args.size();
         if (arg == u"--help" || arg == u"-h") {
             options.help = true;
+        } else if (arg == u"--version") {
+            options.version = true;
         } else if (arg == u"--tour" || arg == u"--phone") {
             if (!hasValue || args[i + 1].isEmpty()) {
                 options.error = arg + u" wants a value";
@@ -38,6 +40,7 @@ QString hostUsage()
 {
     return QStringLiteral(
         "usage: vnhost [PROGRAM-NAME] [--tour DIR] [--phone ADDRESS]\n"
+        "  or:  vnhost --help | --version\n"
         "\n"
         "The sample switchboard console around the VN-Orvak message control.\n"
         "\n"
@@ -48,6 +51,8 @@ QString hostUsage()
         "                  screenshot after each step into DIR, print the event log\n"
         "                  and exit (0 when every step reached its state)\n"
         "  --phone ADDRESS play the messages on the SIP telephone at ADDRESS\n"
+        "  --help          print this help and exit\n"
+        "  --version       print the version and exit\n"
         "\n"
         "The workstation's settings are found as every VN-Orvak program finds them;\n"
         "VNORVAK_LOCAL_APPDATA, VNORVAK_MACHINE_DIR and VNORVAK_SYSTEM_DIR move them\n"

@@ -19,6 +19,8 @@ struct HostOptions {
     QString error;
     /// --help was asked for.
     bool help = false;
+    /// --version was asked for.
+    bool version = false;
 };
 
 /// Parses the arguments (without the program's own path).

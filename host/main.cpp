@@ -84,6 +84,10 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(hostUsage()), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("vnhost (VN-Orvak) " VNORVAK_VERSION);
+        return 0;
+    }
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "vnhost: %s\n%s", qPrintable(options.error), qPrintable(hostUsage()));
         return 2;

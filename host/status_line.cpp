@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QSysInfo>
 
+#include <utility>
+
 #include <unistd.h>
 
 namespace VNOrvak
@@ -101,43 +103,44 @@ StatusLine::StatusLine(QWidget *parent) : QWidget(parent)
     setAccessibleDescription(tr("Settings file, messages folder, route and message line"));
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(2, 0, 2, 0);
-    int place = 0;
-    const auto make = [&](const char *name, const QString &description) {
+    const std::array<std::pair<const char *, QString>, PartCount> parts{{
+        {"lblSettings", tr("The settings file in use")},
+        {"lblFolder", tr("Whether the messages folder is found, missing or unreadable")},
+        {"lblRoute", tr("Where messages play: the sound card or a telephone")},
+        {"lblLine", tr("Who holds the message line")},
+    }};
+    for (int place = 0; place < PartCount; ++place) {
         auto *label = new QLabel;
-        label->setObjectName(QString::fromLatin1(name));
-        label->setAccessibleDescription(description);
+        label->setObjectName(QString::fromLatin1(parts[place].first));
+        label->setAccessibleDescription(parts[place].second);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         // Long paths must not widen the window: the full text is the tool tip.
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         layout->addWidget(label, place / 2, place % 2);
-        ++place;
-        return label;
-    };
-    m_settings = make("lblSettings", tr("The settings file in use"));
-    m_folder = make("lblFolder", tr("Whether the messages folder is found, missing or unreadable"));
-    m_route = make("lblRoute", tr("Where messages play: the sound card or a telephone"));
-    m_line = make("lblLine", tr("Who holds the message line"));
+        m_parts[place] = label;
+    }
 }
 
 void StatusLine::showFacts(const StatusFacts &f)
 {
-    m_settings->setText(f.settings);
-    m_folder->setText(f.folder);
+    const std::array<QString, PartCount> texts{f.settings, f.folder, f.route, f.line};
+    for (int part = 0; part < PartCount; ++part) {
+        m_parts[part]->setText(texts[part]);
+        m_parts[part]->setToolTip(texts[part]);
+    }
     // Told in words; the colour only underlines it (dark red: 8:1 on grey-white).
-    QPalette p = m_folder->palette();
+    QPalette p = m_parts[Folder]->palette();
     p.setColor(QPalette::WindowText,
                f.folderState == FolderState::Found ? QColor(Qt::black) : QColor(0xa4, 0x00, 0x00));
-    m_folder->setPalette(p);
-    m_route->setText(f.route);
-    m_line->setText(f.line);
-    for (QLabel *l : {m_settings, m_folder, m_route, m_line})
-        l->setToolTip(l->text());
+    m_parts[Folder]->setPalette(p);
 }
 
 QString StatusLine::text() const
 {
-    return QStringList{m_settings->text(), m_folder->text(), m_route->text(), m_line->text()}.join(
-        QStringLiteral("  |  "));
+    QStringList texts;
+    for (const QLabel *label : m_parts)
+        texts << label->text();
+    return texts.join(QStringLiteral("  |  "));
 }
 
 } // namespace VNOrvak

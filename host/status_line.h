@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
+
 class QLabel;
 
 namespace VNOrvak
@@ -44,10 +46,8 @@ public:
     QString text() const;
 
 private:
-    QLabel *m_settings = nullptr;
-    QLabel *m_folder = nullptr;
-    QLabel *m_route = nullptr;
-    QLabel *m_line = nullptr;
+    enum Part { Settings, Folder, Route, Line, PartCount };
+    std::array<QLabel *, PartCount> m_parts{};
 };
 
 } // namespace VNOrvak

@@ -213,8 +213,9 @@ TEST_P(MessagePlaybackTest, AClickDuringARunningPlaybackActsAsTheButtonsShow)
     }
 }
 
-// Deleting at any moment: the control from a board event during a play and
-// from inside its own events, the playback alone from its signals. The
+// Deleting at any moment: the control from a board event during a play, from
+// inside its own events and from a poll's error box, the playback alone from
+// its signals. The
 // playback ends, nothing half-played is marked, the call is hung up.
 TEST_P(MessagePlaybackTest, DeletingTheControlOrThePlaybackAtAnyMomentIsSafe)
 {
@@ -293,6 +294,33 @@ TEST_P(MessagePlaybackTest, DeletingTheControlOrThePlaybackAtAnyMomentIsSafe)
         q.newMessage();
         EXPECT_EQ(playback, nullptr);
         EXPECT_TRUE(QFile::exists(file(msg('N', 77))));
+    }
+    {
+        SCOPED_TRACE("the control, from its poll's own error box");
+        // The box is answered from inside the prompt by deleting the control.
+        class DeletingPrompter final : public modVNQRN::Prompter
+        {
+        public:
+            std::function<void()> onBox;
+            QStringList texts;
+            void messageBox(const QString &text, modVNQRN::MsgBoxIcon, const QString &) override
+            {
+                texts << text;
+                onBox();
+            }
+            void setMousePointer(modVNQRN::MousePointer) override {}
+        } deleting;
+        auto control = std::make_unique<MessageControl>();
+        control->InitializeForProgram(u"VN-Console"_s);
+        deleting.onBox = [&] { control.reset(); };
+        ASSERT_TRUE(QDir(messages()).removeRecursively());
+        modVNQRN::setAppPrompter(&deleting);
+        control->core().tmrCalls_Timer();
+        modVNQRN::setAppPrompter(&prompter);
+        EXPECT_EQ(control, nullptr);
+        ASSERT_EQ(deleting.texts.size(), 1);
+        EXPECT_TRUE(deleting.texts[0].contains(u"cannot be read"_s));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
 

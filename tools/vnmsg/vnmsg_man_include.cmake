@@ -1,8 +1,9 @@
 # Writes the help2man include file of vnmsg: every command's own --help
-# under "COMMANDS IN DETAIL", and where the files are. Expects VNMSG and OUT.
+# under "COMMANDS IN DETAIL", and where the files are. Expects PROGRAM (vnmsg)
+# and OUT.
 set(text "[COMMANDS IN DETAIL]\n")
 foreach(command list mark-heard mark-new export play purge log heard env scan entities make-demo)
-    execute_process(COMMAND "${VNMSG}" ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
+    execute_process(COMMAND "${PROGRAM}" ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "vnmsg ${command} --help: exit ${rc}")
     endif()
