@@ -343,22 +343,6 @@ TEST_P(FourMessages, OtherWorkstationsAndThePurgeChangeTheFolderDuringPlayback)
     EXPECT_EQ(control.MsgCnt(), 5); // refreshed: 42 A, both B, D and 77
 }
 
-TEST_P(FourMessages, ANewerRecordingUnderTheSameNameStaysNew)
-{
-    start(42);
-    // While message 1 plays, another workstation hears it and the recorder
-    // writes a newer message under its new name.
-    during(1, 3, [&] {
-        QFile::rename(file(msg('N', 42, 'A')), file(msg('M', 42, 'A')));
-        message(msg('N', 42, 'A'), 5);
-    });
-    control.ClickPlayAllMsgButton();
-    EXPECT_EQ(TestWorkstation::readFile(file(msg('M', 42, 'A'))).size(), 11 * 4000);
-    EXPECT_EQ(TestWorkstation::readFile(file(msg('N', 42, 'A'))).size(), 5 * 4000);
-    EXPECT_TRUE(prompter.boxes.isEmpty());
-    EXPECT_TRUE(control.core().store().msMsgList.contains(msg('N', 42, 'A')));
-}
-
 TEST_P(FourMessages, ANewerRecordingWhilePausedStaysNewAfterTheResume)
 {
     start(42);
