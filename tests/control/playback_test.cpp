@@ -408,9 +408,7 @@ TEST_P(FourMessages, AMessageThatFailedToPlayStaysNewAndTheOperatorLearnsWhich)
     EXPECT_EQ(control.NewMsgCnt(), 3);
     EXPECT_EQ(playAllCaption(), u"&Play");
     EXPECT_EQ(control.core().lastState(), dsNewMessages);
-    const QString log =
-        QString::fromLatin1(TestWorkstation::readFile(modVNQRN::errorLogPath(clock.now().date())))
-            .remove(u"'\r\n   '"_s); // log lines come in pieces of 100 characters
+    const QString log = todaysErrorLog();
     EXPECT_TRUE(log.contains(u"Path/File access error"_s)) << log.toStdString();
     EXPECT_TRUE(log.contains(msg('N', 42, 'A') + u".vox was not played")) << log.toStdString();
 
