@@ -5,6 +5,8 @@
 
 #include "control/heard_rename.h"
 
+#include "message_folder.h"
+
 #include "support/fake_clock.h"
 #include "support/test_environment.h"
 
@@ -16,7 +18,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,8 +89,6 @@ private:
     Share m_kind;
 };
 
-using Folder = std::map<QString, QByteArray>; // file name -> contents
-
 class HeardRenameTest : public ::testing::TestWithParam<Share>
 {
 public:
@@ -100,21 +99,9 @@ public:
     {
         TestWorkstation::writeFile(path(file), contents);
     }
-    void put(const Folder &files)
-    {
-        for (const auto &[name, contents] : files)
-            write(name, contents);
-    }
+    void put(const FolderEntries &files) { fillFolder(dir, files); }
     // Sub-folders (claims) show as "<folder>".
-    Folder contents() const
-    {
-        Folder out;
-        for (const QFileInfo &entry :
-             QDir(dir).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-            out[entry.fileName()] =
-                entry.isDir() ? "<folder>" : TestWorkstation::readFile(entry.filePath());
-        return out;
-    }
+    FolderEntries contents() const { return folderContents(dir); }
 
     TestWorkstation ws;
     const QString dir = ws.root() + u"messages/"_s;
@@ -123,11 +110,11 @@ public:
 
 struct MoveCase {
     const char *what;
-    Folder before;
+    FolderEntries before;
     QString played; // the new name played
     std::function<void(HeardRenameTest &)> meanwhile;
     HeardMove expected;
-    Folder after;
+    FolderEntries after;
     bool linked = false; // the heard name is a second link of the new file
 };
 
@@ -211,8 +198,6 @@ TEST_P(HeardRenameTest, OnlyThePlayedFileTakesTheHeardNameAndNothingIsReplaced)
     };
     for (const MoveCase &c : cases) {
         SCOPED_TRACE(c.what);
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
         put(c.before);
         if (c.linked) {
             ASSERT_EQ(::link(QFile::encodeName(path(u"NA000000001A.vox"_s)).constData(),
@@ -244,7 +229,7 @@ TEST_P(HeardRenameTest, AClaimOnTheHeardNameIsWaitedForAndAStaleOneRemoved)
         const char *what;
         qint64 claimAgeSecs;
         HeardMove expected;
-        Folder after;
+        FolderEntries after;
     };
     const ClaimCase cases[] = {
         {"held by another workstation marking a case twin",
@@ -258,8 +243,6 @@ TEST_P(HeardRenameTest, AClaimOnTheHeardNameIsWaitedForAndAStaleOneRemoved)
     };
     for (const ClaimCase &c : cases) {
         SCOPED_TRACE(c.what);
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
         put({{u"NA000000001A.vox"_s, "one"}});
         ASSERT_TRUE(QDir().mkpath(path(claim.toLower())));
         const timespec times[2] = {{time(nullptr) - c.claimAgeSecs, 0},
@@ -272,7 +255,7 @@ TEST_P(HeardRenameTest, AClaimOnTheHeardNameIsWaitedForAndAStaleOneRemoved)
         const HeardMoveResult result =
             moveToHeardName(dir, u"NA000000001A"_s, u"MA000000001A"_s, played, share);
         EXPECT_EQ(result.outcome, c.expected) << "errno " << result.error;
-        Folder after = c.after;
+        FolderEntries after = c.after;
         if (after.count(claim)) {
             after[claim.toLower()] = after[claim];
             after.erase(claim);
@@ -292,9 +275,9 @@ TEST_P(HeardRenameTest, AParkedMessageIsPutInItsPlaceAndNeverReplacesAnother)
 
     struct SettleCase {
         const char *what;
-        Folder before;
+        FolderEntries before;
         ParkedSettle expected;
-        Folder after; // "*" stands for the parking name left behind
+        FolderEntries after; // "*" stands for the parking name left behind
     };
     const SettleCase cases[] = {
         {"heard name free",
@@ -313,12 +296,10 @@ TEST_P(HeardRenameTest, AParkedMessageIsPutInItsPlaceAndNeverReplacesAnother)
     };
     for (const SettleCase &c : cases) {
         SCOPED_TRACE(c.what);
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
         put(c.before);
         const ParkedSettleResult result = settleParkedMessage(dir, parked, share);
         EXPECT_EQ(result.outcome, c.expected);
-        Folder after = c.after;
+        FolderEntries after = c.after;
         if (after.count(u"*"_s)) {
             EXPECT_TRUE(isParkedName(result.parked)) << result.parked.toStdString();
             after[result.parked] = after[u"*"_s];

@@ -32,9 +32,7 @@ class MessageControlTest : public ::testing::Test
 protected:
     MessageControlTest()
     {
-        TestWorkstation::writeFile(ini(), "[Zuzidivuz]\nVnPath=" + ws.root().toUtf8() +
-                                              "inst\n[VoiceBoard]\nDriver=simulated\n"
-                                              "TimeScale=0.001\n");
+        ws.writeLocalIni("[VoiceBoard]\nDriver=simulated\nTimeScale=0.001\n");
         QDir().mkpath(messages());
         // The events in the order they arrive.
         QObject::connect(&control, &MessageControl::MsgUpdated,
@@ -47,11 +45,10 @@ protected:
             });
     }
 
-    QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
+    QString messages() const { return ws.messagesFolder(); }
     void setMsgTimer(const QString &seconds)
     {
-        modVNQRN::WriteProfileString(u"Messages"_s, u"MsgTimer"_s, seconds, ini());
+        modVNQRN::WriteProfileString(u"Messages"_s, u"MsgTimer"_s, seconds, ws.localIni());
     }
     void message(const char *name)
     {

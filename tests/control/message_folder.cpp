@@ -1,5 +1,7 @@
 #include "message_folder.h"
 
+#include "support/test_environment.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -14,4 +16,22 @@ void writeMessageFile(const QString &folder, const QString &name, const QDateTim
     file.write(contents);
     file.flush(); // a later flush would move the time again
     ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+void fillFolder(const QString &folder, const FolderEntries &files)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    for (const auto &[name, contents] : files)
+        TestWorkstation::writeFile(folder + name, contents);
+}
+
+FolderEntries folderContents(const QString &folder)
+{
+    FolderEntries out;
+    for (const QFileInfo &entry :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        out[entry.fileName()] =
+            entry.isDir() ? "<folder>" : TestWorkstation::readFile(entry.filePath());
+    return out;
 }

@@ -7,12 +7,7 @@
 #include "control/message_control.h"
 #include "control/message_playback.h"
 
-#include "message_folder.h"
-#include "support/fake_clock.h"
-#include "support/recording_prompter.h"
-#include "support/test_environment.h"
-
-#include "telephony/simulated_voice_board.h"
+#include "simulated_route.h"
 
 #include <gtest/gtest.h>
 
@@ -32,19 +27,12 @@ using Phase = PlaybackState::Phase;
 namespace
 {
 
-class MessagePlaybackTest : public ::testing::TestWithParam<bool>
+class MessagePlaybackTest : public SimulatedRouteTest
 {
 protected:
     // 10 ms a simulated second: a 20-second message plays for 0.2 s.
-    MessagePlaybackTest()
+    MessagePlaybackTest() : SimulatedRouteTest("TimeScale=0.01\nAnswerSeconds=1\n")
     {
-        TestWorkstation::writeFile(ini(), "[Zuzidivuz]\nVnPath=" + ws.root().toUtf8() +
-                                              "inst\nSoundCard=" + (soundCard() ? "1" : "0") +
-                                              "\n[Messages]\nMsgTimer=0\nMsgport=1\n"
-                                              "ConnectString=201\n[VoiceBoard]\n"
-                                              "Driver=simulated\nTimeScale=0.01\n"
-                                              "AnswerSeconds=1\n");
-        QDir().mkpath(messages());
         message(msg('N', 42, 'A'), 20);
         message(msg('M', 42, 'B'), 10);
         message(msg('N', 77), 5);
@@ -53,16 +41,6 @@ protected:
     {
         // A playback deleted during its calls ends on the event loop.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    bool soundCard() const { return GetParam(); }
-    QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
-    QString file(const QString &name) const { return messages() + name + u".vox"; }
-    void message(const QString &name, int seconds)
-    {
-        writeMessageFile(messages(), name + u".vox", QDateTime(QDate(2026, 3, 14), QTime(8, 0)),
-                         QByteArray(seconds * 4000, '\x11'));
     }
 
     // The windowless playback on entity `id`, its states recorded.
@@ -76,19 +54,6 @@ protected:
         return *playback;
     }
 
-    SimulatedVoiceBoard &board() { return *SimulatedVoiceBoard::last(); }
-    QList<SimPlay> plays()
-    {
-        return soundCard() ? board().simulatedWave()->plays() : board().plays();
-    }
-    // Runs `action` at `second` of the next play.
-    void atNextPlay(double second, std::function<void()> action)
-    {
-        if (soundCard())
-            board().simulatedWave()->duringNextPlay(second, std::move(action));
-        else
-            board().during(SimOp::PlayFile, second, std::move(action));
-    }
     QStringList phases() const
     {
         QStringList out;
@@ -101,17 +66,9 @@ protected:
         return out;
     }
 
-    TestWorkstation ws;
-    FakeClock clock;
-    RecordingPrompter prompter;
     std::unique_ptr<MessagePlayback> playback;
     QList<PlaybackState> states;
 };
-
-std::string routeName(const ::testing::TestParamInfo<bool> &info)
-{
-    return info.param ? "SoundCard" : "Telephone";
-}
 
 TEST_P(MessagePlaybackTest, AWholePlaybackShowsEachMessageAndTicksWithTheBoardsClock)
 {

@@ -4,6 +4,8 @@
 
 #include "control/new_rename.h"
 
+#include "message_folder.h"
+
 #include "support/test_environment.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +13,6 @@
 #include <QDir>
 
 #include <cerrno>
-#include <map>
 
 using namespace VNOrvak;
 using namespace Qt::StringLiterals;
@@ -28,27 +29,13 @@ public:
     bool isLocal(const QString &) override { return false; }
 };
 
-using Folder = std::map<QString, QByteArray>;
-
 class NewRenameTest : public ::testing::TestWithParam<bool>
 {
 protected:
     NewRenameTest() { QDir().mkpath(dir); }
     MessageFileSystem &fs() { return GetParam() ? network : messageFileSystem(); }
-    void put(const Folder &files)
-    {
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        for (const auto &[name, bytes] : files)
-            TestWorkstation::writeFile(dir + name, bytes);
-    }
-    Folder contents() const
-    {
-        Folder out;
-        for (const QString &name : QDir(dir).entryList(QDir::Files))
-            out[name] = TestWorkstation::readFile(dir + name);
-        return out;
-    }
+    void put(const FolderEntries &files) { fillFolder(dir, files); }
+    FolderEntries contents() const { return folderContents(dir); }
 
     TestWorkstation ws;
     const QString dir = ws.root() + u"messages/"_s;
@@ -61,9 +48,9 @@ TEST_P(NewRenameTest, OnlyTheHeardFileTakesTheNewNameAndNothingIsReplaced)
     const QString fresh = u"NA000000001A.vox"_s;
     const struct {
         const char *what;
-        Folder before;
+        FolderEntries before;
         HeardMove expected;
-        Folder after;
+        FolderEntries after;
     } cases[] = {
         {"heard only", {{heard, "one"}}, HeardMove::Renamed, {{fresh, "one"}}},
         {"marked new elsewhere", {{fresh, "one"}}, HeardMove::HeardElsewhere, {{fresh, "one"}}},
@@ -93,7 +80,7 @@ TEST_P(NewRenameTest, AMarkStoppedHalfWayLeavesTheMessageHeard)
     ASSERT_TRUE(isParkedName(parked));
     put({{parked, "one"}});
     EXPECT_EQ(settleParkedMessage(dir, parked, fs()).outcome, ParkedSettle::Finished);
-    EXPECT_EQ(contents(), (Folder{{u"MA000000001A.vox"_s, "one"}}));
+    EXPECT_EQ(contents(), (FolderEntries{{u"MA000000001A.vox"_s, "one"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Shares, NewRenameTest, ::testing::Values(false, true),

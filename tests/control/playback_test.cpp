@@ -7,15 +7,11 @@
 #include "control/message_control.h"
 #include "control/message_file_system.h"
 
-#include "message_folder.h"
-#include "support/fake_clock.h"
-#include "support/recording_prompter.h"
-#include "support/test_environment.h"
+#include "simulated_route.h"
 
 #include "shared/error.h"
 #include "shared/error_log.h"
 #include "shared/profile.h"
-#include "telephony/simulated_voice_board.h"
 
 #include <gtest/gtest.h>
 
@@ -39,30 +35,11 @@ namespace
 
 using Action = std::function<void()>;
 
-class PlaybackTest : public ::testing::TestWithParam<bool>
+class PlaybackTest : public SimulatedRouteTest
 {
 protected:
-    PlaybackTest()
-    {
-        // Polls only when a test ticks; the simulated board plays in no time.
-        TestWorkstation::writeFile(ini(), "[Zuzidivuz]\nVnPath=" + ws.root().toUtf8() +
-                                              "inst\nSoundCard=" + (soundCard() ? "1" : "0") +
-                                              "\n[Messages]\nMsgTimer=0\nMsgport=1\n"
-                                              "ConnectString=201\n[VoiceBoard]\n"
-                                              "Driver=simulated\nTimeScale=0.001\n");
-        QDir().mkpath(messages());
-    }
-
-    bool soundCard() const { return GetParam(); }
-    QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
-    QString file(const QString &name) const { return messages() + name + u".vox"; }
-    // A message of `seconds` seconds: its length tells the plays apart.
-    void message(const QString &name, int seconds)
-    {
-        writeMessageFile(messages(), name + u".vox", QDateTime(QDate(2026, 3, 14), QTime(8, 0)),
-                         QByteArray(seconds * 4000, '\x11'));
-    }
+    // Polls only when a test ticks; the simulated board plays in no time.
+    PlaybackTest() : SimulatedRouteTest("TimeScale=0.001\n") {}
 
     // Starts the control on `id` and watches every play.
     void start(int id)
@@ -79,11 +56,6 @@ protected:
         arm(1);
     }
 
-    SimulatedVoiceBoard &board() { return *SimulatedVoiceBoard::last(); }
-    const QList<SimPlay> &plays()
-    {
-        return soundCard() ? board().simulatedWave()->plays() : board().plays();
-    }
     QList<double> playedLengths()
     {
         QList<double> out;
@@ -96,7 +68,7 @@ protected:
     void during(int n, double second, Action action)
     {
         if (n <= armed)
-            at(second, std::move(action));
+            atNextPlay(second, std::move(action));
         else
             script[n].push_back({second, std::move(action)});
     }
@@ -106,19 +78,12 @@ protected:
     {
         armed = n;
         for (auto &[second, action] : script[n])
-            at(second, action);
-        at(0, [this, n] {
+            atNextPlay(second, action);
+        atNextPlay(0, [this, n] {
             playNumber = n;
             shown << label("lblMessages")->text();
             arm(n + 1);
         });
-    }
-    void at(double second, Action a)
-    {
-        if (soundCard())
-            board().simulatedWave()->duringNextPlay(second, std::move(a));
-        else
-            board().during(SimOp::PlayFile, second, std::move(a));
     }
 
     QPushButton *button(const char *name)
@@ -137,9 +102,6 @@ protected:
         return n;
     }
 
-    TestWorkstation ws;
-    FakeClock clock;
-    RecordingPrompter prompter;
     MessageControl control;
     std::map<int, std::vector<std::pair<double, Action>>> script;
     int playNumber = 0;
@@ -381,22 +343,6 @@ TEST_P(FourMessages, OtherWorkstationsAndThePurgeChangeTheFolderDuringPlayback)
     EXPECT_EQ(control.MsgCnt(), 5); // refreshed: 42 A, both B, D and 77
 }
 
-TEST_P(FourMessages, ANewerRecordingUnderTheSameNameStaysNew)
-{
-    start(42);
-    // While message 1 plays, another workstation hears it and the recorder
-    // writes a newer message under its new name.
-    during(1, 3, [&] {
-        QFile::rename(file(msg('N', 42, 'A')), file(msg('M', 42, 'A')));
-        message(msg('N', 42, 'A'), 5);
-    });
-    control.ClickPlayAllMsgButton();
-    EXPECT_EQ(TestWorkstation::readFile(file(msg('M', 42, 'A'))).size(), 11 * 4000);
-    EXPECT_EQ(TestWorkstation::readFile(file(msg('N', 42, 'A'))).size(), 5 * 4000);
-    EXPECT_TRUE(prompter.boxes.isEmpty());
-    EXPECT_TRUE(control.core().store().msMsgList.contains(msg('N', 42, 'A')));
-}
-
 TEST_P(FourMessages, ANewerRecordingWhilePausedStaysNewAfterTheResume)
 {
     start(42);
@@ -462,9 +408,7 @@ TEST_P(FourMessages, AMessageThatFailedToPlayStaysNewAndTheOperatorLearnsWhich)
     EXPECT_EQ(control.NewMsgCnt(), 3);
     EXPECT_EQ(playAllCaption(), u"&Play");
     EXPECT_EQ(control.core().lastState(), dsNewMessages);
-    const QString log =
-        QString::fromLatin1(TestWorkstation::readFile(modVNQRN::errorLogPath(clock.now().date())))
-            .remove(u"'\r\n   '"_s); // log lines come in pieces of 100 characters
+    const QString log = todaysErrorLog();
     EXPECT_TRUE(log.contains(u"Path/File access error"_s)) << log.toStdString();
     EXPECT_TRUE(log.contains(msg('N', 42, 'A') + u".vox was not played")) << log.toStdString();
 
@@ -509,10 +453,6 @@ TEST_P(SharedFolderTest, TwoWorkstationsOnOneFolderLoseNothing)
     EXPECT_TRUE(prompter.boxes.isEmpty());
 }
 
-std::string routeName(const ::testing::TestParamInfo<bool> &info)
-{
-    return info.param ? "SoundCard" : "Line";
-}
 INSTANTIATE_TEST_SUITE_P(Routes, PlaybackTest, ::testing::Values(false, true), routeName);
 INSTANTIATE_TEST_SUITE_P(Routes, FourMessages, ::testing::Values(false, true), routeName);
 INSTANTIATE_TEST_SUITE_P(SoundCard, SharedFolderTest, ::testing::Values(true));

@@ -6,6 +6,7 @@ workstation (said loudly: that run does not test a network folder)."""
 
 import os
 import shutil
+import socket
 import subprocess
 import time
 
@@ -24,6 +25,19 @@ def end_process(proc, seconds=5):
     except subprocess.TimeoutExpired:
         proc.kill()
         proc.wait()
+
+
+def kill_process(proc):
+    """Ends a process at once, as a broken network or a hung mount would."""
+    if proc.poll() is None:
+        proc.kill()
+    proc.wait()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 class SharedFolder:
@@ -131,9 +145,7 @@ class SharedFolder:
                     self.processes[name] = proc
                     return True
                 time.sleep(0.05)
-            if proc.poll() is None:
-                proc.kill()
-            proc.wait()
+            kill_process(proc)
         return False
 
     def unmount(self, name, lazy=True):
@@ -149,10 +161,8 @@ class SharedFolder:
     def drop_connection(self, name):
         """Ends the workstation's sshfs process as a broken network would:
         its mount answers "not connected" until it is mounted again."""
-        proc = self.processes.get(name)
-        if proc and proc.poll() is None:
-            proc.kill()
-            proc.wait()
+        if name in self.processes:
+            kill_process(self.processes[name])
 
     def stop(self):
         for name in list(self.mounts):

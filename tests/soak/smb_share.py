@@ -13,23 +13,10 @@ import socket
 import subprocess
 import time
 
-from shared_folder import _run, end_process
+from shared_folder import _run, end_process, free_port, kill_process
 
 USER = "vnsoak"
 PASSWORD = "Soak-Secret-1"
-FIRST_PORT = 4460
-
-
-
-def _free_port(first):
-    for port in range(first, first + 200):
-        with socket.socket() as s:
-            try:
-                s.bind(("127.0.0.1", port))
-                return port
-            except OSError:
-                continue
-    raise RuntimeError("no free port from %d on" % first)
 
 
 def _listening(port):
@@ -74,7 +61,7 @@ class SmbShare:
         for folder in (self.root, os.path.dirname(self.server)):
             os.chmod(folder, 0o755)
         os.chown(self.server, *self.owner)
-        self.port = _free_port(FIRST_PORT)
+        self.port = free_port()
         srv = os.path.join(self.dir, "srv")
         for sub in ("private", "lock", "state", "cache", "pid", "log", "ncalrpc"):
             os.makedirs(os.path.join(srv, sub), exist_ok=True)
@@ -151,9 +138,7 @@ class SmbShare:
                     self.processes[name] = proc
                     return True
                 time.sleep(0.1)
-            if proc.poll() is None:
-                proc.kill()
-            proc.wait()
+            kill_process(proc)
             _run(["fusermount", "-u", "-z", mnt])
         return False
 
@@ -166,10 +151,8 @@ class SmbShare:
 
     def drop_connection(self, name):
         """Ends the workstation's smbnetfs as a broken network would."""
-        proc = self.processes.get(name)
-        if proc and proc.poll() is None:
-            proc.kill()
-            proc.wait()
+        if name in self.processes:
+            kill_process(self.processes[name])
 
     def stop(self):
         for name in list(self.mounts):

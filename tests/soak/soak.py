@@ -27,7 +27,7 @@ import check  # noqa: E402
 from faults import FaultInjector, Workstation  # noqa: E402
 from folder_watch import FolderWatch  # noqa: E402
 from recorder import JsonLog, Purge, Recorder  # noqa: E402
-from shared_folder import SharedFolder  # noqa: E402
+from shared_folder import SharedFolder, free_port  # noqa: E402
 from smb_share import SmbShare  # noqa: E402
 
 PROGRAM = "VN-Soak"
@@ -42,13 +42,6 @@ MUST_BE_ZERO = ("lost", "mis-marked", "replaced", "garbled")
 
 def say(text):
     print(text, flush=True)
-
-
-def free_port():
-    import socket
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def write_settings(ws_root, index, time_scale):

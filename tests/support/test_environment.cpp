@@ -1,6 +1,8 @@
 #include "test_environment.h"
 
+#include "shared/clock.h"
 #include "shared/environment.h"
+#include "shared/error_log.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,4 +48,11 @@ QByteArray TestWorkstation::readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString todaysErrorLog()
+{
+    return QString::fromUtf8(
+               TestWorkstation::readFile(modVNQRN::errorLogPath(modVNQRN::appClock().now().date())))
+        .remove(QStringLiteral("'\r\n   '"));
 }

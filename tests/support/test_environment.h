@@ -46,3 +46,6 @@ private:
 
     QTemporaryDir m_dir;
 };
+
+/// Today's error log (by the product's clock), its wrapped lines joined.
+QString todaysErrorLog();

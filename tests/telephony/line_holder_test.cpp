@@ -27,11 +27,6 @@ namespace
 
 using LineHolderTest = PhoneFixture;
 
-QString errorLog()
-{
-    return QString::fromUtf8(TestWorkstation::readFile(errorLogPath(appClock().now().date())));
-}
-
 // A child process that has ended: reaped (its id is free) or not (a zombie).
 pid_t endedChild(bool reap)
 {
@@ -155,7 +150,8 @@ TEST_F(LineHolderTest, AKilledWorkstationsClaimIsTakenOverAfterARestart)
                              QString::number(childPid) + u" on " + QSysInfo::machineHostName() +
                              u"), which has ended; Reception takes it over";
     // The log wraps its lines at 100 characters.
-    EXPECT_TRUE(errorLog().remove(u"'\r\n   '"_s).contains(takeOver)) << qPrintable(errorLog());
+    EXPECT_TRUE(todaysErrorLog().remove(u"'\r\n   '"_s).contains(takeOver))
+        << qPrintable(todaysErrorLog());
     EXPECT_TRUE(portLogTexts().contains(takeOver));
 }
 

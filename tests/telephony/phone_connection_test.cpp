@@ -24,11 +24,6 @@ void setProfile(const QString &section, const QString &key, const QString &value
     WriteProfileString(section, key, value, gsLocalIni);
 }
 
-QString errorLog()
-{
-    return QString::fromUtf8(TestWorkstation::readFile(errorLogPath(appClock().now().date())));
-}
-
 } // namespace
 
 TEST_F(PhoneConnectionTest, AnsweredCallClaimsTheLineAndWaitsTheAnswerDelay)
@@ -243,13 +238,13 @@ TEST_F(PhoneConnectionTest, UnknownOrFailingDriversFallBackToNoneWithALogLine)
     TestWorkstation::writeFile(gsLocalIni, "");
     EXPECT_EQ(readVoiceBoardConfig(gsLocalIni).waveDevice, u"soundcard");
     EXPECT_FALSE(helper().VoiceBoardIsInstalled());
-    EXPECT_TRUE(errorLog().isEmpty());
+    EXPECT_TRUE(todaysErrorLog().isEmpty());
 
     TestWorkstation::writeFile(gsLocalIni, "[VoiceBoard]\r\nDriver=Dialogic9\r\n");
     restart();
     EXPECT_FALSE(helper().VoiceBoardIsInstalled());
     EXPECT_FALSE(helper().SoundCardIsInstalled());
-    EXPECT_TRUE(errorLog().contains(
+    EXPECT_TRUE(todaysErrorLog().contains(
         u"VN-Orvak - 'VoiceBoard Driver \"dialogic9\": unknown name; using none'\r\n"));
     EXPECT_TRUE(prompter.boxes.isEmpty());
     // The "none" board refuses line work; the helper reports it.
@@ -269,7 +264,7 @@ TEST_F(PhoneConnectionTest, UnknownOrFailingDriversFallBackToNoneWithALogLine)
     // The wave half still works behind the fallback board.
     EXPECT_FALSE(helper().VoiceBoardIsInstalled());
     EXPECT_TRUE(helper().SoundCardIsInstalled());
-    EXPECT_TRUE(errorLog().contains(u"Driver \"broken\": no card; using none"));
+    EXPECT_TRUE(todaysErrorLog().contains(u"Driver \"broken\": no card; using none"));
 }
 
 TEST_F(PhoneConnectionTest, PluginsComeFromTheirFolderAndOnesThatCannotLoadFallBackToNone)
@@ -304,7 +299,7 @@ TEST_F(PhoneConnectionTest, PluginsComeFromTheirFolderAndOnesThatCannotLoadFallB
         restart();
         EXPECT_FALSE(helper().VoiceBoardIsInstalled());
         EXPECT_TRUE(helper().SoundCardIsInstalled());
-        EXPECT_TRUE(errorLog().contains(c.logged)) << errorLog().toStdString();
+        EXPECT_TRUE(todaysErrorLog().contains(c.logged)) << todaysErrorLog().toStdString();
     }
     qunsetenv(kVoiceBoardPluginsVariable);
     EXPECT_TRUE(prompter.boxes.isEmpty());

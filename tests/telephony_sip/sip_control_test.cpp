@@ -55,14 +55,11 @@ protected:
             return;
         QDir().mkpath(messages());
         // The line's time-outs run ten times faster: 0.4 s to answer, 0.5 s of ringing.
-        TestWorkstation::writeFile(
-            ini(), "[Zuzidivuz]\r\nVnPath=" + ws.root().toUtf8() +
-                       "inst\r\nSoundCard=0\r\n[Messages]\r\nMsgTimer=0\r\nMsgport=1\r\n"
-                       "ConnectString=" +
-                       phone->address().toUtf8() +
-                       "\r\n[TelMon]\r\nConnectAck=4\r\nRingWait=5\r\n[VoiceBoard]\r\n"
-                       "Driver=sip\r\nWaveDevice=none\r\nSipAddress=127.0.0.1\r\nSipPort=0\r\n"
-                       "SipRtpPorts=20000-40000\r\nTimeScale=0.1\r\n");
+        ws.writeLocalIni("SoundCard=0\n[Messages]\nMsgTimer=0\nMsgport=1\nConnectString=" +
+                         phone->address().toUtf8() +
+                         "\n[TelMon]\nConnectAck=4\nRingWait=5\n[VoiceBoard]\nDriver=sip\n"
+                         "WaveDevice=none\nSipAddress=127.0.0.1\nSipPort=0\n"
+                         "SipRtpPorts=20000-40000\nTimeScale=0.1\n");
     }
 
     void TearDown() override
@@ -75,12 +72,11 @@ protected:
                        phone->count(QStringLiteral("CALL_ESTABLISHED")), 2000);
     }
 
-    QString ini() const { return ws.localAppFolder() + u"QelLocal.ini"; }
-    QString messages() const { return ws.root() + u"inst/VNT/Data/messages/"; }
+    QString messages() const { return ws.messagesFolder(); }
     void setting(const char *section, const char *key, const QString &value)
     {
         modVNQRN::WriteProfileString(QString::fromUtf8(section), QString::fromUtf8(key), value,
-                                     ini());
+                                     ws.localIni());
     }
     // Writes message `name` of entity 42 holding speech(k, ms); returns what it decodes to.
     QVector<qint16> message(const QString &name, int k, int ms)
@@ -261,7 +257,8 @@ TEST_F(SipControlTest, ACallThatFailsLeavesUnableToMakeConnectionInItsTime)
                               u"phone has a ring tone \r\nand is plugged into message port 1"_s});
         EXPECT_TRUE(QFile::exists(messages() + u"N0000000042A.vox"));
         EXPECT_TRUE(modVNQRN::ReadProfileString(QStringLiteral("Messages"),
-                                                QStringLiteral("MsgPortUsage"), QString(), ini())
+                                                QStringLiteral("MsgPortUsage"), QString(),
+                                                ws.localIni())
                         .isEmpty());
         if (c.options) { // the telephone is not left ringing
             EXPECT_TRUE(telephone.waitFor(QStringLiteral("CALL_CLOSED")));

@@ -140,13 +140,6 @@ protected:
         board->PlayFile(path);
         return findSignal(reference, phone.waitHeardMore()).correlation;
     }
-    static QString errorLog()
-    {
-        return QString::fromUtf8(TestWorkstation::readFile(
-                                     modVNQRN::errorLogPath(modVNQRN::appClock().now().date())))
-            .replace(u"'\r\n   '"_s, QString());
-    }
-
     static inline std::unique_ptr<KamailioProxy> proxy;
     static inline std::unique_ptr<BaresipPhone> mulaw;
     static inline std::unique_ptr<BaresipPhone> alaw;
@@ -170,7 +163,7 @@ TEST_F(SipProxyTest, TheLineRegistersKeepsItFreshAndCallsAnExtensionThroughThePr
     EXPECT_TRUE(proxy->waitForRegistrations(kLineUser, before + 3, 8000));
     board->HangUp();
     EXPECT_TRUE(mulaw->waitFor(u"CALL_CLOSED"_s));
-    EXPECT_FALSE(errorLog().contains(u"registration")) << errorLog().toStdString();
+    EXPECT_FALSE(todaysErrorLog().contains(u"registration")) << todaysErrorLog().toStdString();
 }
 
 TEST_F(SipProxyTest, AnALawExtensionHearsAMessageRecordedAt6000Hz)
@@ -191,10 +184,10 @@ TEST_F(SipProxyTest, AWrongPasswordIsRefusedWithABoxAndALogLine)
               QStringList{u"The telephone system 127.0.0.1 refused the message line's "
                           u"registration as console12 (403 Forbidden).\r\nCheck SipUser and "
                           u"SipPassword in section VoiceBoard of the workstation's settings."_s});
-    EXPECT_TRUE(errorLog().contains(u"VoiceBoard SIP registration of console12 at 127.0.0.1 "
-                                    u"failed: 403 Forbidden"_s))
-        << errorLog().toStdString();
-    EXPECT_FALSE(errorLog().contains(u"not-the-password"_s));
+    EXPECT_TRUE(todaysErrorLog().contains(u"VoiceBoard SIP registration of console12 at 127.0.0.1 "
+                                          u"failed: 403 Forbidden"_s))
+        << todaysErrorLog().toStdString();
+    EXPECT_FALSE(todaysErrorLog().contains(u"not-the-password"_s));
     // Its calls are refused as well: the call fails, it does not hang.
     board->Dial(u"2001"_s);
     EXPECT_EQ(board->CallStatus(), kCallFailed);

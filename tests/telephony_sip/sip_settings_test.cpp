@@ -99,13 +99,6 @@ protected:
             return e.description();
         }
     }
-
-    // Today's error log with its long lines joined again.
-    static QString errorLog()
-    {
-        return QString::fromUtf8(TestWorkstation::readFile(errorLogPath(appClock().now().date())))
-            .replace(QStringLiteral("'\r\n   '"), QString());
-    }
 };
 
 } // namespace
@@ -207,7 +200,7 @@ TEST_F(SipSettingsTest, ALineThatCannotStartLeavesNoVoiceBoardAndOneThatCanRegis
         restart();
         writeSip(c.keys, c.connect);
         EXPECT_FALSE(helper().VoiceBoardIsInstalled());
-        EXPECT_TRUE(errorLog().contains(c.logged)) << errorLog().toStdString();
+        EXPECT_TRUE(todaysErrorLog().contains(c.logged)) << todaysErrorLog().toStdString();
     }
     EXPECT_TRUE(prompter.boxes.isEmpty());
 
@@ -222,9 +215,10 @@ TEST_F(SipSettingsTest, ALineThatCannotStartLeavesNoVoiceBoardAndOneThatCanRegis
     EXPECT_NE(SipVoiceBoard::last()->sipPort(), 0);
     EXPECT_GE(SipVoiceBoard::last()->rtpPort(), 20000);
     EXPECT_EQ(SipVoiceBoard::last()->localAddress(), u"127.0.0.1");
-    QTRY_VERIFY_WITH_TIMEOUT(errorLog().contains(u"VoiceBoard SIP registration of console12 at "
-                                                 u"127.0.0.1 failed: 403 Forbidden"),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        todaysErrorLog().contains(u"VoiceBoard SIP registration of console12 at "
+                                  u"127.0.0.1 failed: 403 Forbidden"),
+        5000);
     // The second REGISTER holds the MD5 digest of user, realm and password.
     ASSERT_EQ(registrar.requests.size(), 2);
     const QByteArray authorization =
@@ -236,5 +230,5 @@ TEST_F(SipSettingsTest, ALineThatCannotStartLeavesNoVoiceBoardAndOneThatCanRegis
     // The password is nowhere else.
     for (const QByteArray &request : registrar.requests)
         EXPECT_FALSE(request.contains("Hunter2Secret"));
-    EXPECT_FALSE(errorLog().contains(u"Hunter2Secret"));
+    EXPECT_FALSE(todaysErrorLog().contains(u"Hunter2Secret"));
 }

@@ -152,8 +152,6 @@ TEST_F(VnmsgTest, AMissingFolderOrInstallationOrABadLineHasItsOwnExitStatus)
         {{u"purge"_s, u"--older-than"_s, u"1"_s}, 3, u"no installation found"_s, false},
         {{u"heard"_s}, 3, u"no installation found"_s, false},
         {{u"env"_s}, 3, u"no installation found"_s, false},
-        {{u"list"_s, u"--entity"_s}, 2, u"--entity wants a value"_s},
-        {{u"export"_s, u"NA000000201A"_s}, 2, u"--wav OUT is missing"_s},
         {{u"frobnicate"_s}, 2, u"unknown command"_s},
         {{}, 2, u"usage: vnmsg"_s},
         {{u"export"_s, u"NA000000201A"_s, u"--wav"_s, ws.root() + u"x.wav"_s},
