@@ -99,15 +99,14 @@ std::optional<FileSystem> recalledFileSystem(const QString &file, const QString 
 // memory: this one only tells an outage better, it never hides one.
 void rememberFileSystem(const QString &file, const QString &folder, const FileSystem &fileSystem)
 {
-    if (file.isEmpty())
-        return;
     const QByteArray key = QFile::encodeName(folderKey(folder));
+    if (file.isEmpty() || key.contains('\n'))
+        return;
     QByteArray text = QByteArray::number(fileSystem.type, 16) + ' ' +
                       (fileSystem.mountPoint ? '1' : '0') + ' ' + key + '\n';
     int kept = 1;
     for (const QByteArray &line : rememberedLines(file)) {
-        if (kept < kMaxRememberedFolders && !line.isEmpty() &&
-            !line.endsWith(QByteArray(' ' + key))) {
+        if (kept < kMaxRememberedFolders && !line.isEmpty() && !parseLine(line, key)) {
             text += line + '\n';
             ++kept;
         }

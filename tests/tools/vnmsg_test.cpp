@@ -277,6 +277,10 @@ TEST_F(VnmsgTest, TheMountPointOfAShareNotMountedIsAMissingFolder)
                      << "): run as root";
     writeMessageFile(folder, u"NA000000201A.vox"_s, kOld);
     EXPECT_EQ(vnmsg({u"list"_s, folder}).code, 0);
+    // Remembered beside it, not in its place.
+    const QString other = ws.root() + u"other folder/"_s;
+    writeMessageFile(other, u"NA000000202A.vox"_s, kOld);
+    EXPECT_EQ(vnmsg({u"list"_s, other}).code, 0);
     ASSERT_EQ(::umount(path.constData()), 0);
 
     for (const QStringList &args :
