@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 using modVNQRN::Error;
@@ -43,6 +44,11 @@ DirectoryReader::~DirectoryReader() = default;
 int DirectoryReader::createFile(const char *)
 {
     return EROFS;
+}
+
+bool DirectoryReader::fileSystemOf(const QByteArray &, FileSystem &)
+{
+    return false;
 }
 
 FileSystemDirectoryReader::~FileSystemDirectoryReader()
@@ -101,6 +107,20 @@ int FileSystemDirectoryReader::createFile(const char *name)
         return errno;
     ::close(fd);
     return 0;
+}
+
+bool FileSystemDirectoryReader::fileSystemOf(const QByteArray &folder, FileSystem &fileSystem)
+{
+    struct statfs fs;
+    struct stat self;
+    struct stat parent;
+    // ".." of a folder reached through a link is the parent of its target.
+    if (::statfs(folder.constData(), &fs) != 0 || ::stat(folder.constData(), &self) != 0 ||
+        ::stat(QByteArray(folder + "/..").constData(), &parent) != 0)
+        return false;
+    fileSystem.type = static_cast<quint64>(fs.f_type);
+    fileSystem.mountPoint = self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+    return true;
 }
 
 void FileSystemDirectoryReader::close()

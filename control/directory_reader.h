@@ -20,6 +20,14 @@ public:
         Other,   ///< a sub-folder, a device, a socket...
     };
 
+    /// What the folder's file system is, to tell the mount point of a share
+    /// that is not mounted from the share itself.
+    struct FileSystem {
+        quint64 type = 0;        ///< the file system's kind (statfs f_type)
+        bool mountPoint = false; ///< the folder is the root of its file system
+        bool operator==(const FileSystem &) const = default;
+    };
+
     /// The status of one entry.
     struct Status {
         bool exists = false;     ///< false when it vanished or is a link to nothing
@@ -42,6 +50,9 @@ public:
     /// Creates the empty file `name` in the open folder unless it exists:
     /// 0 or the error number. Readers that cannot write refuse (EROFS).
     virtual int createFile(const char *name);
+    /// The file system that `folder` (an encoded path, links followed) is on;
+    /// false when it cannot be told (readers that cannot tell always say so).
+    virtual bool fileSystemOf(const QByteArray &folder, FileSystem &fileSystem);
 };
 
 /// The reader of the local file system: readdir() and fstatat().
@@ -58,6 +69,7 @@ public:
     Status status(const char *name) override;
     void close() override;
     int createFile(const char *name) override;
+    bool fileSystemOf(const QByteArray &folder, FileSystem &fileSystem) override;
 
 private:
     void *m_dir = nullptr; // DIR *

@@ -84,6 +84,9 @@ bool MessageControlCore::listFolder(MessageListing &listing)
         listing = m_folderReader.read(dir);
         if (listing.folderMissing)
             why = QStringLiteral("it does not exist or is not a folder");
+        else if (listing.otherFileSystem)
+            why = QStringLiteral("it is empty and is not on the file system its messages were "
+                                 "seen on (a share that is not mounted)");
         else if (listing.notMounted)
             why = u"it is empty and has lost its marker " + QLatin1StringView(kFolderMarker) +
                   u" (a share that is not mounted)";

@@ -2,7 +2,11 @@
 
 #include "message_name.h"
 
+#include "shared/environment.h"
+
+#include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -36,6 +40,82 @@ QString folderPath(const QString &folder)
     return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
+using FileSystem = DirectoryReader::FileSystem;
+
+// The memory of the folders' file systems is this workstation's own: without
+// a local folder it lasts as long as the reader.
+QString fileSystemsFile()
+{
+    return modVNQRN::gsLocalPath.isEmpty()
+               ? QString()
+               : modVNQRN::gsLocalPath + QLatin1StringView(kFolderFileSystems);
+}
+
+QString folderKey(const QString &folder)
+{
+    return QDir::cleanPath(QDir(folderPath(folder)).absolutePath());
+}
+
+// More folders than a workstation ever uses: the oldest go first.
+constexpr int kMaxRememberedFolders = 64;
+constexpr qint64 kMaxFileSystemsBytes = 64 * 1024;
+
+QList<QByteArray> rememberedLines(const QString &file)
+{
+    QFile in(file);
+    if (file.isEmpty() || in.size() > kMaxFileSystemsBytes || !in.open(QIODevice::ReadOnly))
+        return {};
+    return in.readAll().split('\n');
+}
+
+std::optional<FileSystem> parseLine(const QByteArray &line, const QByteArray &key)
+{
+    const qsizetype first = line.indexOf(' ');
+    const qsizetype second = line.indexOf(' ', first + 1);
+    if (first <= 0 || second != first + 2 || line.mid(second + 1) != key)
+        return std::nullopt;
+    bool ok = false;
+    FileSystem fileSystem;
+    fileSystem.type = line.left(first).toULongLong(&ok, 16);
+    const char mountPoint = line[first + 1];
+    if (!ok || (mountPoint != '0' && mountPoint != '1'))
+        return std::nullopt;
+    fileSystem.mountPoint = mountPoint == '1';
+    return fileSystem;
+}
+
+std::optional<FileSystem> recalledFileSystem(const QString &file, const QString &folder)
+{
+    const QByteArray key = QFile::encodeName(folderKey(folder));
+    for (const QByteArray &line : rememberedLines(file)) {
+        if (auto fileSystem = parseLine(line, key))
+            return fileSystem;
+    }
+    return std::nullopt;
+}
+
+// Written whole under a name of its own and renamed: a reader never sees half
+// of it. A failure (local folder full or read-only) leaves the previous
+// memory: this one only tells an outage better, it never hides one.
+void rememberFileSystem(const QString &file, const QString &folder, const FileSystem &fileSystem)
+{
+    const QByteArray key = QFile::encodeName(folderKey(folder));
+    if (file.isEmpty() || key.contains('\n'))
+        return;
+    QByteArray text = QByteArray::number(fileSystem.type, 16) + ' ' +
+                      (fileSystem.mountPoint ? '1' : '0') + ' ' + key + '\n';
+    int kept = 1;
+    for (const QByteArray &line : rememberedLines(file)) {
+        if (kept < kMaxRememberedFolders && !line.isEmpty() && !parseLine(line, key)) {
+            text += line + '\n';
+            ++kept;
+        }
+    }
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size())
+        out.commit();
+}
+
 } // namespace
 
 MessageFolderReader::MessageFolderReader(DirectoryReader *reader)
@@ -49,6 +129,7 @@ MessageFolderReader::~MessageFolderReader() = default;
 void MessageFolderReader::setDirectoryReader(DirectoryReader *reader)
 {
     m_reader = reader ? reader : m_fileSystem.get();
+    m_recalledFolder.clear();
     forget();
 }
 
@@ -110,15 +191,22 @@ MessageListing MessageFolderReader::read(const QString &folder)
         messages.push_back(seen);
     }
 
-    if (!marked && messages.empty() && m_markerSeen && m_markedFolder == folder) {
+    const bool bare = !marked && messages.empty();
+    const bool markerLost = bare && m_markerSeen && m_markedFolder == folder;
+    const bool elsewhere = bare && !markerLost && onAnotherFileSystem(folder);
+    if (markerLost || elsewhere) {
         // The mount point of a share that went away, not an empty folder.
         // The share that comes back gets its marker again if it lost it.
         forget();
         m_markerTriedOnce = false;
+        m_fileSystemNoted = false;
         MessageListing none;
         none.notMounted = true;
+        none.otherFileSystem = elsewhere;
         return none;
     }
+    if (!messages.empty())
+        noteFileSystem(folder);
     if (!marked && !messages.empty() && !(m_markerTriedOnce && m_markerTried == folder)) {
         m_markerTriedOnce = true;
         m_markerTried = folder;
@@ -136,6 +224,41 @@ MessageListing MessageFolderReader::read(const QString &folder)
         m_seenOthers = std::move(others);
     }
     return m_listing;
+}
+
+void MessageFolderReader::recall(const QString &folder)
+{
+    if (m_recalledFolder == folder && !m_recalledFolder.isNull())
+        return;
+    m_recalledFolder = folder.isNull() ? QStringLiteral("") : folder;
+    m_recalled = recalledFileSystem(fileSystemsFile(), folder);
+    m_fileSystemNoted = false;
+}
+
+bool MessageFolderReader::onAnotherFileSystem(const QString &folder)
+{
+    recall(folder);
+    FileSystem now;
+    if (!m_recalled || !m_reader->fileSystemOf(QFile::encodeName(folderPath(folder)), now))
+        return false;
+    // The bare mount point sits on its parent's file system; a share mounted
+    // above the folder takes the folder with it (no folder, no listing).
+    return now.type != m_recalled->type || (m_recalled->mountPoint && !now.mountPoint);
+}
+
+// Once while the folder keeps its messages: a file system status may be a
+// round trip to the server.
+void MessageFolderReader::noteFileSystem(const QString &folder)
+{
+    recall(folder);
+    if (m_fileSystemNoted)
+        return;
+    m_fileSystemNoted = true;
+    FileSystem now;
+    if (!m_reader->fileSystemOf(QFile::encodeName(folderPath(folder)), now) || m_recalled == now)
+        return;
+    m_recalled = now;
+    rememberFileSystem(fileSystemsFile(), folder, now);
 }
 
 MessageListing MessageFolderReader::build(std::vector<Seen> messages,

@@ -9,6 +9,7 @@
 #include <array>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace VNOrvak
@@ -35,12 +36,22 @@ struct MessageListing {
     /// The folder has lost its marker (kFolderMarker) and holds no message:
     /// the empty mount point of a share that is not mounted (no files then).
     bool notMounted = false;
+    /// With notMounted: the folder is told from the share not by its marker
+    /// but by its file system, which is not the one this workstation last
+    /// saw its messages on.
+    bool otherFileSystem = false;
 };
 
 /// The file that marks a messages folder as the installation's: created by
 /// the first poll that finds a message in the folder. An empty folder
 /// without it, where it was seen before, is a share that is not mounted.
 inline constexpr char kFolderMarker[] = ".vnorvak-messages";
+
+/// The file of the workstation's local folder (gsLocalPath) that remembers,
+/// for each messages folder, the file system it was last seen on with
+/// messages: one line "TYPE MOUNTPOINT FOLDER" (statfs type in hex, 1 when
+/// the folder was a mount point, the absolute folder).
+inline constexpr char kFolderFileSystems[] = "MessageFolders.seen";
 
 /// Lists the message files of a folder, poll after poll, in one pass over the
 /// folder: ordinary files only (no sub-folders, hidden or system files, no
@@ -53,7 +64,10 @@ inline constexpr char kFolderMarker[] = ".vnorvak-messages";
 /// it again. A folder that does not exist gives no files and says so
 /// (folderMissing); one that cannot be read throws modVNQRN::Error. A folder
 /// seen with its marker that later holds neither marker nor message is
-/// reported as not mounted (notMounted).
+/// reported as not mounted (notMounted), and so is one that holds neither
+/// and is no longer on the file system where this workstation last saw its
+/// messages (kFolderFileSystems): a share unmounted before the program
+/// started, or one that cannot hold the marker, is told from the first poll.
 class MessageFolderReader
 {
 public:
@@ -83,6 +97,9 @@ private:
 
     MessageListing build(std::vector<Seen> messages, std::vector<QByteArray> others) const;
     void forget();
+    void recall(const QString &folder);
+    bool onAnotherFileSystem(const QString &folder);
+    void noteFileSystem(const QString &folder);
 
     DirectoryReader *m_reader;
     std::unique_ptr<DirectoryReader> m_fileSystem;
@@ -92,6 +109,12 @@ private:
     QString m_markedFolder;
     bool m_markerTriedOnce = false;
     QString m_markerTried;
+    // The file system the folder was last seen on with messages, as this
+    // workstation remembers it (read once per folder), and whether this
+    // reader has compared it since the folder last showed messages.
+    QString m_recalledFolder;
+    std::optional<DirectoryReader::FileSystem> m_recalled;
+    bool m_fileSystemNoted = false;
     // The previous poll: its folder, what it saw in reading order, its result.
     QString m_folder;
     std::vector<Seen> m_seen;

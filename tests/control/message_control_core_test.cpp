@@ -4,6 +4,7 @@
 
 #include "message_folder.h"
 
+#include "control/directory_reader.h"
 #include "control/display_states.h"
 #include "control/message_control_core.h"
 #include "support/fake_clock.h"
@@ -60,6 +61,27 @@ protected:
 // Marking a played message heard: what becomes of the files, what the
 // operator is told, and the outcome announced.
 using MarkHeardTest = CoreTest;
+
+// The folder on disk, on the file system the test says, and refusing the
+// marker as a read-only share does.
+class ReadOnlyShareReader final : public DirectoryReader
+{
+public:
+    FileSystem fileSystem;
+
+    bool open(const QByteArray &folder) override { return m_disk.open(folder); }
+    bool next(const char *&name, Kind &kind) override { return m_disk.next(name, kind); }
+    Status status(const char *name) override { return m_disk.status(name); }
+    void close() override { m_disk.close(); }
+    bool fileSystemOf(const QByteArray &, FileSystem &now) override
+    {
+        now = fileSystem;
+        return true;
+    }
+
+private:
+    FileSystemDirectoryReader m_disk;
+};
 
 } // namespace
 
@@ -165,6 +187,57 @@ TEST_F(CoreTest, TheEmptyMountPointOfAShareThatWentAwayIsAnOutage)
     core.tmrCalls_Timer();
     EXPECT_EQ(prompter.boxes.size(), 1);
     EXPECT_EQ(core.store().msMsgList, u"");
+}
+
+TEST_F(CoreTest, AShareNotMountedWhenTheControlStartsIsAnOutageFromTheFirstPoll)
+{
+    constexpr quint64 kFuse = 0x65735546;
+    constexpr quint64 kExt4 = 0xEF53;
+    ReadOnlyShareReader share;
+    share.fileSystem = {kFuse, true};
+    core.folderReader().setDirectoryReader(&share);
+    write(u"NA000000007A"_s);
+    core.tmrCalls_Timer();
+    EXPECT_EQ(core.store().mlMsgCnt, 1);
+    EXPECT_FALSE(QFile::exists(dir + QLatin1StringView(kFolderMarker)));
+
+    // Unmounted; a control started now finds the bare mount point on the
+    // root's file system.
+    QFile::remove(path(u"NA000000007A"_s));
+    share.fileSystem = {kExt4, false};
+    MessageControlCore started;
+    started.setTimerEnabled(false);
+    started.store().msMsgDir = dir;
+    started.folderReader().setDirectoryReader(&share);
+    started.tmrCalls_Timer();
+    started.tmrCalls_Timer();
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(u"not on the file system its messages were"))
+        << prompter.boxes[0].text.toStdString();
+    EXPECT_TRUE(started.folderOutage());
+    const QString log = modVNQRN::errorLogPath(clock.now().date());
+    EXPECT_EQ(QString::fromLatin1(TestWorkstation::readFile(log)).count(dir), 1);
+
+    // Mounted again: logged.
+    share.fileSystem = {kFuse, true};
+    write(u"NA000000007A"_s);
+    started.tmrCalls_Timer();
+    EXPECT_FALSE(started.folderOutage());
+    EXPECT_EQ(started.store().mlMsgCnt, 1);
+    const QString logged =
+        QString::fromLatin1(TestWorkstation::readFile(log)).remove(u"'\r\n   '"_s);
+    EXPECT_TRUE(logged.contains(u"The messages folder " + dir + u" can be read again"));
+
+    // Emptied by the purge on the same share: no outage. No longer a mount
+    // point, though on a file system of the same kind (a disk mounted on a
+    // disk): an outage again.
+    QFile::remove(path(u"NA000000007A"_s));
+    started.tmrCalls_Timer();
+    EXPECT_FALSE(started.folderOutage());
+    share.fileSystem = {kFuse, false};
+    started.tmrCalls_Timer();
+    EXPECT_TRUE(started.folderOutage());
+    EXPECT_EQ(prompter.boxes.size(), 2);
 }
 
 TEST_F(CoreTest, AMessageLeftParkedByAStoppedMarkIsPutInPlaceByALaterPoll)

@@ -2,11 +2,15 @@
 // shared folder: a local folder, an SSH server mounted twice with sshfs, and
 // a Samba server mounted twice with smbnetfs. The servers run on loopback,
 // started here. Nothing may be lost or replaced, and exactly one workstation
-// renames each message.
+// renames each message. And a control started after the share went away.
 
 #include "control/heard_rename.h"
+#include "control/message_control_core.h"
 
+#include "support/recording_prompter.h"
 #include "support/test_environment.h"
+
+#include "shared/environment.h"
 
 #include <gtest/gtest.h>
 
@@ -265,6 +269,43 @@ TEST_P(SharedFolderRace, AHeardNameDifferingInCaseAloneIsNeverReplaced)
 INSTANTIATE_TEST_SUITE_P(Folders, SharedFolderRace,
                          ::testing::Values(RaceKind{"local", 300}, RaceKind{"sshfs", 100},
                                            RaceKind{"smb", 100}),
+                         [](const ::testing::TestParamInfo<RaceKind> &info) {
+                             return std::string(info.param.name);
+                         });
+
+// Its own suite: only on sshfs is the messages folder itself the mount point.
+using UnmountedShare = SharedFolderRace;
+
+// The share was seen with its messages, then unmounted; a control started
+// now finds the bare mount point: an outage from its first poll, not an
+// empty installation.
+TEST_P(UnmountedShare, IsAnOutageFromTheFirstPollOfAControlStartedAfter)
+{
+    modVNQRN::gsLocalPath = ws.root();
+    RecordingPrompter prompter;
+    MessageFileSystem fs;
+    TestWorkstation::writeFile(server + u"NA000000700A.vox"_s, "voice");
+    ASSERT_TRUE(factsWhenVisible(fs, mountA + u"NA000000700A.vox"_s).known());
+    {
+        MessageControlCore seen;
+        seen.setTimerEnabled(false);
+        seen.store().msMsgDir = mountA;
+        seen.tmrCalls_Timer();
+        ASSERT_EQ(seen.store().mlMsgCnt, 1);
+    }
+    ASSERT_EQ(QProcess::execute(u"fusermount"_s, {u"-u"_s, mountA}), 0);
+
+    MessageControlCore started;
+    started.setTimerEnabled(false);
+    started.store().msMsgDir = mountA;
+    started.tmrCalls_Timer();
+    EXPECT_TRUE(started.folderOutage());
+    ASSERT_EQ(prompter.boxes.size(), 1);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(u"not on the file system its messages were"))
+        << prompter.boxes[0].text.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, UnmountedShare, ::testing::Values(RaceKind{"sshfs", 1}),
                          [](const ::testing::TestParamInfo<RaceKind> &info) {
                              return std::string(info.param.name);
                          });

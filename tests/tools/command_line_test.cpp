@@ -71,6 +71,8 @@ TEST(CommandLineTest, VnmsgAndVnhostRefuseWhatTheyCannotUse)
          u"list: --entity wants a value (try vnmsg list --help)"_s},
         {{u"list"_s, u"--entity"_s, u"12a"_s},
          u"list: --entity wants an entity id (up to nine digits), not 12a"_s},
+        {{u"scan"_s, u"/m"_s, u"--entity"_s, u"0000000042"_s},
+         u"scan: --entity wants an entity id (up to nine digits), not 0000000042"_s},
         {{u"list"_s, u"/a"_s, u"/b"_s}, u"list: unexpected argument /b (try vnmsg list --help)"_s},
         {{u"list"_s, u"--new"_s, u"--heard"_s}, u"list: --new and --heard exclude each other"_s},
         {{u"list"_s, u"--json"_s, u"--csv"_s}, u"list: --json and --csv exclude each other"_s},

@@ -263,6 +263,36 @@ TEST_F(VnmsgTest, AReadOnlyFolderLosesNothing)
               (QStringList{u"MA000000202A.vox"_s, u"NA000000201A.vox"_s}));
 }
 
+// A share unmounted since vnmsg last saw its messages leaves the bare mount
+// point, which is no empty installation.
+TEST_F(VnmsgTest, TheMountPointOfAShareNotMountedIsAMissingFolder)
+{
+    const QString folder = ws.root() + u"share/"_s;
+    QDir().mkpath(folder);
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mount("tmpfs", path.constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a file system here (" << std::strerror(errno)
+                     << "): run as root";
+    writeMessageFile(folder, u"NA000000201A.vox"_s, kOld);
+    EXPECT_EQ(vnmsg({u"list"_s, folder}).code, 0);
+    // Remembered beside it, not in its place.
+    const QString other = ws.root() + u"other folder/"_s;
+    writeMessageFile(other, u"NA000000202A.vox"_s, kOld);
+    EXPECT_EQ(vnmsg({u"list"_s, other}).code, 0);
+    ASSERT_EQ(::umount(path.constData()), 0);
+
+    for (const QStringList &args :
+         {QStringList{u"list"_s, folder}, QStringList{u"scan"_s, folder}}) {
+        const Outcome run = vnmsg(args);
+        EXPECT_EQ(run.code, 3) << qPrintable(run.out + run.err);
+        EXPECT_TRUE(run.err.contains(u"(a share that is not mounted)")) << qPrintable(run.err);
+    }
+    // A folder never seen with messages cannot be judged: an empty installation.
+    const QString fresh = ws.root() + u"fresh/"_s;
+    QDir().mkpath(fresh);
+    EXPECT_EQ(vnmsg({u"list"_s, fresh}).code, 0);
+}
+
 TEST_F(VnmsgTest, ExportWritesTheDecodedMessageAndReplacesNothing)
 {
     ws.writeLocalIni("[VoiceBoard]\nVoxRate=6000\n");

@@ -2,6 +2,7 @@
 
 #include "command.h"
 
+#include "control/message_listing.h"
 #include "control/message_name.h"
 #include "shared/modVNQRN.h"
 #include "telephony/vox_decoder.h"
@@ -69,6 +70,18 @@ int messagesFolderFor(const QString &command, const QString &given,
     }
     if (!QDir(folder).isReadable()) {
         printError(command + u": cannot read " + folder + u": permission denied");
+        return kExitFailed;
+    }
+    // The bare mount point of a share is a folder, but the messages are not there.
+    try {
+        if (VNOrvak::MessageFolderReader().read(folder).notMounted) {
+            printError(command + u": the messages folder " + folder +
+                       u" is not available: it is empty and is not on the file system its "
+                       u"messages were seen on (a share that is not mounted)");
+            return kExitMissing;
+        }
+    } catch (const Error &e) {
+        printError(command + u": cannot read " + folder + u": " + e.description());
         return kExitFailed;
     }
     return kExitOk;

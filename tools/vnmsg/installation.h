@@ -16,8 +16,9 @@ Installation findInstallation(const QString &program = QStringLiteral("VN-Orvak"
 
 /// The messages folder `command` works on: `given` (ending with "/" added),
 /// else the installation's. 0 when it is a folder; otherwise the exit code
-/// (3: no installation, or no such folder; 1: it cannot be read) after a
-/// message on standard error.
+/// (3: no installation, no such folder, or the bare mount point of a share
+/// that is not mounted; 1: it cannot be read) after a message on standard
+/// error.
 int messagesFolderFor(const QString &command, const QString &given,
                       const Installation &installation, QString &folder);
 

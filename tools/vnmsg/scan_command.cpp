@@ -52,7 +52,8 @@ int scanFolder(const QString &command, const VnmsgArgs &options, MessageControlC
     core.store().msMsgDir = folder;
     core.tmrCalls_Timer();
     core.setTimerEnabled(false);
-    return kExitOk;
+    // Said on standard error as the control's box: a share not mounted, say.
+    return core.folderOutage() ? kExitMissing : kExitOk;
 }
 
 // A file name on one line: control characters as \xHH.

@@ -2,6 +2,8 @@
 
 #include <QMap>
 
+#include <algorithm>
+
 using namespace VNOrvak;
 using namespace Qt::StringLiterals;
 
@@ -374,6 +376,11 @@ void applyOptions(const Words &words, VnmsgArgs &out)
         out.names = words.positional;
     for (const auto &[name, value] : words.options) {
         if (name == u"--entity" && command == u"scan") {
+            // Other text goes to the control as it is, as a host may pass it;
+            // a number has nine digits at most.
+            if (value.size() > 9 && std::all_of(value.begin(), value.end(),
+                                                [](QChar c) { return c >= u'0' && c <= u'9'; }))
+                return fail(u"--entity wants an entity id (up to nine digits), not " + value);
             out.entities.append(value);
         } else if (name == u"--entity" && command == u"entities") {
             return fail(u"--entity belongs to scan"_s);
