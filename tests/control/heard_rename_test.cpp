@@ -8,6 +8,7 @@
 #include "message_folder.h"
 
 #include "support/fake_clock.h"
+#include "support/qstring_printer.h"
 #include "support/test_environment.h"
 
 #include <gtest/gtest.h>
@@ -327,9 +328,3 @@ INSTANTIATE_TEST_SUITE_P(Shares, HeardRenameTest,
                          shareName);
 
 } // namespace
-
-// Printed by GoogleTest when a case fails.
-void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << s.toStdString();
-}

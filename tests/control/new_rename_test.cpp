@@ -6,6 +6,7 @@
 
 #include "message_folder.h"
 
+#include "support/qstring_printer.h"
 #include "support/test_environment.h"
 
 #include <gtest/gtest.h>
@@ -89,9 +90,3 @@ INSTANTIATE_TEST_SUITE_P(Shares, NewRenameTest, ::testing::Values(false, true),
                          });
 
 } // namespace
-
-// Printed by GoogleTest when a case fails.
-void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << s.toStdString();
-}

@@ -12,6 +12,7 @@
 
 #include "message_folder.h"
 #include "support/fake_clock.h"
+#include "support/qstring_printer.h"
 #include "support/recording_prompter.h"
 #include "support/test_environment.h"
 
@@ -27,11 +28,6 @@
 using namespace VNOrvak;
 using namespace VoiceBocxLib;
 using namespace Qt::StringLiterals;
-
-void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace
 {

@@ -17,6 +17,8 @@ from shared_folder import _run, end_process, free_port, kill_process
 
 USER = "vnsoak"
 PASSWORD = "Soak-Secret-1"
+# FUSE keeps nothing: every look-up and attribute goes to the server.
+SMB_SHORT_CACHE = "attr_timeout=0,entry_timeout=0"
 
 
 def _listening(port):
@@ -36,6 +38,7 @@ class SmbShare:
         self.reason = ""
         self.mounts = {}      # workstation -> its messages folder (a link into its mount)
         self.processes = {}   # workstation -> smbnetfs
+        self.caches = {}      # workstation -> its FUSE cache options, "" for the defaults
         self.smbd = None
         self.owner = None
         self.port = None
@@ -101,9 +104,10 @@ class SmbShare:
         self.network = False
         return False
 
-    def mount(self, name, point):
+    def mount(self, name, point, short_cache=False):
         """Makes `point` workstation `name`'s messages folder: a link to the
         share inside the workstation's own smbnetfs mount."""
+        self.caches[name] = SMB_SHORT_CACHE if short_cache else ""
         home = os.path.join(self.dir, name)
         os.makedirs(os.path.join(home, ".smb"), exist_ok=True)
         os.chmod(os.path.join(home, ".smb"), 0o700)
@@ -128,7 +132,9 @@ class SmbShare:
         home = os.path.join(self.dir, name)
         mnt = os.path.join(home, "mnt")
         for _ in range(5):
-            proc = subprocess.Popen(["smbnetfs", "-f", mnt], env=dict(os.environ, HOME=home),
+            options = ["-o", self.caches[name]] if self.caches.get(name) else []
+            proc = subprocess.Popen(["smbnetfs", "-f"] + options + [mnt],
+                                    env=dict(os.environ, HOME=home),
                                     stdin=subprocess.DEVNULL,
                                     stdout=open(os.path.join(home, "log"), "a"),
                                     stderr=subprocess.STDOUT, start_new_session=True)
