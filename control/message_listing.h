@@ -84,6 +84,11 @@ public:
     /// Lists `folder` ("" is the current folder).
     MessageListing read(const QString &folder);
 
+    /// Remembers the file system of `folder`, which holds messages, as a
+    /// read that finds them does: for a program that lists the folder in a
+    /// way of its own and reads it here only when it looks empty.
+    void noteMessagesSeen(const QString &folder) { noteFileSystem(folder); }
+
     /// Whether `folder` can be read: opened, not listed. False when it does
     /// not exist; throws modVNQRN::Error when it cannot be read.
     bool canOpen(const QString &folder);

@@ -10,6 +10,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
 using namespace modVNQRN;
 
 namespace
@@ -23,6 +27,27 @@ public:
     void messageBox(const QString &, MsgBoxIcon, const QString &) override {}
     void setMousePointer(MousePointer) override {}
 };
+
+// Whether `folder` holds a message file, read only as far as the first one.
+bool holdsAMessage(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false; // the listing says why
+    bool found = false;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!VNOrvak::IsMessageFileName(entry->d_name, std::strlen(entry->d_name)))
+            continue;
+        struct stat st;
+        if (entry->d_type == DT_REG ||
+            (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
 
 } // namespace
 
@@ -72,9 +97,16 @@ int messagesFolderFor(const QString &command, const QString &given,
         printError(command + u": cannot read " + folder + u": permission denied");
         return kExitFailed;
     }
-    // The bare mount point of a share is a folder, but the messages are not there.
+    // The bare mount point of a share is a folder, but the messages are not
+    // there. A folder with a message in it is mounted: its first names tell,
+    // where listing it all would double what the command itself costs.
     try {
-        if (VNOrvak::MessageFolderReader().read(folder).notMounted) {
+        VNOrvak::MessageFolderReader reader;
+        if (holdsAMessage(folder)) {
+            reader.noteMessagesSeen(folder);
+            return kExitOk;
+        }
+        if (reader.read(folder).notMounted) {
             printError(command + u": the messages folder " + folder +
                        u" is not available: it is empty and is not on the file system its "
                        u"messages were seen on (a share that is not mounted)");
