@@ -2,6 +2,7 @@
 
 #include "command.h"
 
+#include "control/directory_reader.h"
 #include "control/message_listing.h"
 #include "control/message_name.h"
 #include "shared/modVNQRN.h"
@@ -11,8 +12,6 @@
 #include <QFileInfo>
 
 #include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
 
 using namespace modVNQRN;
 
@@ -31,22 +30,17 @@ public:
 // Whether `folder` holds a message file, read only as far as the first one.
 bool holdsAMessage(const QString &folder)
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
+    VNOrvak::FileSystemDirectoryReader reader;
+    if (!reader.open(QFile::encodeName(folder)))
         return false; // the listing says why
-    bool found = false;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (!VNOrvak::IsMessageFileName(entry->d_name, std::strlen(entry->d_name)))
-            continue;
-        struct stat st;
-        if (entry->d_type == DT_REG ||
-            (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))) {
-            found = true;
-            break;
-        }
+    const char *name = nullptr;
+    VNOrvak::DirectoryReader::Kind kind = VNOrvak::DirectoryReader::Kind::Other;
+    while (reader.next(name, kind)) {
+        if (VNOrvak::IsMessageFileName(name, std::strlen(name)) &&
+            (kind == VNOrvak::DirectoryReader::Kind::File || reader.status(name).regular))
+            return true;
     }
-    ::closedir(dir);
-    return found;
+    return false;
 }
 
 } // namespace
